@@ -1,0 +1,61 @@
+// The adapter and ARP services the program is written against, provided
+// over Linux (getifaddrs, rtnetlink, AF_PACKET). Shapes and result codes
+// follow the helper library the program was first written for.
+#pragma once
+
+#include "platform/ui/afxstr.h"
+
+#include <cstdint>
+
+using IPAddr = std::uint32_t;  // IPv4 address in network byte order
+
+enum : DWORD {
+    NO_ERROR = 0,
+    ERROR_GEN_FAILURE = 31,
+    ERROR_BAD_NET_NAME = 67,
+    ERROR_INVALID_PARAMETER = 87,
+    ERROR_BUFFER_OVERFLOW = 111,
+    ERROR_NO_DATA = 232,
+    ERROR_NOT_FOUND = 1168,
+};
+
+enum { MAX_ADAPTER_NAME_LENGTH = 256, MAX_ADAPTER_DESCRIPTION_LENGTH = 128, MAX_ADAPTER_ADDRESS_LENGTH = 8 };
+
+struct IP_ADDRESS_STRING {
+    char String[4 * 4];  // dotted decimal, NUL-terminated
+};
+using IP_MASK_STRING = IP_ADDRESS_STRING;
+
+struct IP_ADDR_STRING {
+    IP_ADDR_STRING* Next;
+    IP_ADDRESS_STRING IpAddress;
+    IP_MASK_STRING IpMask;
+    DWORD Context;
+};
+
+struct IP_ADAPTER_INFO {
+    IP_ADAPTER_INFO* Next;
+    DWORD ComboIndex;
+    char AdapterName[MAX_ADAPTER_NAME_LENGTH + 4];  // the interface name
+    char Description[MAX_ADAPTER_DESCRIPTION_LENGTH + 4];
+    UINT AddressLength;
+    BYTE Address[MAX_ADAPTER_ADDRESS_LENGTH];
+    DWORD Index;  // interface index
+    UINT Type;
+    UINT DhcpEnabled;
+    IP_ADDR_STRING* CurrentIpAddress;
+    IP_ADDR_STRING IpAddressList;  // first entry inline, the rest chained
+    IP_ADDR_STRING GatewayList;
+};
+using PIP_ADAPTER_INFO = IP_ADAPTER_INFO*;
+
+// Fills `buffer` with the chain of adapter records (loopback excluded; every
+// pointer points into the buffer) and returns NO_ERROR. A null or too small
+// buffer: ERROR_BUFFER_OVERFLOW and *length set to the bytes needed. No
+// adapter: ERROR_NO_DATA.
+DWORD GetAdaptersInfo(PIP_ADAPTER_INFO buffer, ULONG* length);
+
+// Resolves `destination` on the local segment: NO_ERROR with the hardware
+// address and its length written, or an error code when no answer came in
+// time. `source` 0 lets the platform pick the source address.
+DWORD SendARP(IPAddr destination, IPAddr source, void* macAddress, ULONG* length);
