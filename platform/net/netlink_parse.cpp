@@ -1,1 +1,235 @@
-// placeholder
+#include "platform/net/netlink_parse.h"
+
+#include <libmnl/libmnl.h>
+#include <linux/neighbour.h>
+#include <linux/rtnetlink.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace orvane::nl {
+namespace {
+
+template <int N>
+struct Attributes {
+    const nlattr* at[N + 1] = {};
+};
+
+// Keeps the last attribute of each known type; an attribute whose payload
+// is too short for its type makes the whole message malformed.
+template <int N>
+int KeepAttribute(const nlattr* attribute, void* data)
+{
+    auto* table = static_cast<Attributes<N>*>(data);
+    const int type = mnl_attr_get_type(attribute);
+    if (mnl_attr_type_valid(attribute, N) <= 0)
+        return MNL_CB_OK;  // newer kernel attribute: not ours
+    table->at[type] = attribute;
+    return MNL_CB_OK;
+}
+
+bool U32(const nlattr* attribute, std::uint32_t& value)
+{
+    if (attribute == nullptr)
+        return true;
+    if (mnl_attr_get_payload_len(attribute) < sizeof(std::uint32_t))
+        return false;
+    value = mnl_attr_get_u32(attribute);
+    return true;
+}
+
+bool Ipv4(const nlattr* attribute, IPAddr& value)
+{
+    if (attribute == nullptr)
+        return true;
+    if (mnl_attr_get_payload_len(attribute) != 4)
+        return false;
+    std::memcpy(&value, mnl_attr_get_payload(attribute), 4);
+    return true;
+}
+
+// Each next hop of RTA_MULTIPATH: an rtnexthop header, then its own
+// attributes (RTA_GATEWAY among them).
+bool AppendNextHops(const nlattr* multipath, const RouteEntry& base, std::vector<RouteEntry>& out)
+{
+    const auto* bytes = static_cast<const std::uint8_t*>(mnl_attr_get_payload(multipath));
+    std::size_t left = mnl_attr_get_payload_len(multipath);
+    while (left >= sizeof(rtnexthop)) {
+        rtnexthop hop;
+        std::memcpy(&hop, bytes, sizeof hop);
+        if (hop.rtnh_len < sizeof(rtnexthop) || hop.rtnh_len > left)
+            return false;
+        RouteEntry entry = base;
+        entry.oif = static_cast<std::uint32_t>(hop.rtnh_ifindex);
+        entry.gateway = 0;
+        Attributes<RTA_MAX> nested;
+        const std::size_t header = RTNH_ALIGN(sizeof(rtnexthop));
+        if (hop.rtnh_len > header &&
+            mnl_attr_parse_payload(bytes + header, hop.rtnh_len - header, KeepAttribute<RTA_MAX>, &nested) < 0)
+            return false;
+        if (!Ipv4(nested.at[RTA_GATEWAY], entry.gateway))
+            return false;
+        out.push_back(entry);
+        const std::size_t step = std::min<std::size_t>(RTNH_ALIGN(hop.rtnh_len), left);
+        bytes += step;
+        left -= step;
+    }
+    return true;
+}
+
+int OnRouteMessage(const nlmsghdr* message, void* data)
+{
+    return ParseRouteMessage(message, *static_cast<std::vector<RouteEntry>*>(data)) ? MNL_CB_OK : MNL_CB_ERROR;
+}
+
+int OnNeighbourMessage(const nlmsghdr* message, void* data)
+{
+    if (message->nlmsg_type != RTM_NEWNEIGH)
+        return MNL_CB_OK;
+    auto entry = ParseNeighbourMessage(message);
+    if (entry)
+        static_cast<std::vector<NeighbourEntry>*>(data)->push_back(*entry);
+    return MNL_CB_OK;
+}
+
+ChunkResult Outcome(int result)
+{
+    if (result == MNL_CB_STOP)
+        return ChunkResult::Done;
+    if (result == MNL_CB_OK)
+        return ChunkResult::More;
+    if (errno == 0)
+        errno = EBADMSG;
+    return ChunkResult::Failed;
+}
+
+}  // namespace
+
+std::size_t BuildRouteDumpRequest(void* buffer, std::size_t size, std::uint32_t seq)
+{
+    if (size < MNL_ALIGN(sizeof(nlmsghdr)) + MNL_ALIGN(sizeof(rtmsg)))
+        return 0;
+    nlmsghdr* message = mnl_nlmsg_put_header(buffer);
+    message->nlmsg_type = RTM_GETROUTE;
+    message->nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    message->nlmsg_seq = seq;
+    auto* route = static_cast<rtmsg*>(mnl_nlmsg_put_extra_header(message, sizeof(rtmsg)));
+    route->rtm_family = AF_INET;
+    return message->nlmsg_len;
+}
+
+std::size_t BuildNeighbourDumpRequest(void* buffer, std::size_t size, std::uint32_t seq, std::uint32_t ifindex)
+{
+    if (size < MNL_ALIGN(sizeof(nlmsghdr)) + MNL_ALIGN(sizeof(ndmsg)) + MNL_ATTR_HDRLEN + sizeof(std::uint32_t))
+        return 0;
+    nlmsghdr* message = mnl_nlmsg_put_header(buffer);
+    message->nlmsg_type = RTM_GETNEIGH;
+    message->nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    message->nlmsg_seq = seq;
+    auto* neighbour = static_cast<ndmsg*>(mnl_nlmsg_put_extra_header(message, sizeof(ndmsg)));
+    neighbour->ndm_family = AF_INET;
+    // The kernel filters a dump by this attribute (strict checking or not);
+    // the header's own ndm_ifindex must stay 0 under strict checking.
+    mnl_attr_put_u32(message, NDA_IFINDEX, ifindex);
+    return message->nlmsg_len;
+}
+
+bool ParseRouteMessage(const nlmsghdr* message, std::vector<RouteEntry>& out)
+{
+    if (message->nlmsg_type != RTM_NEWROUTE)
+        return true;
+    if (mnl_nlmsg_get_payload_len(message) < sizeof(rtmsg))
+        return false;
+    rtmsg header;
+    std::memcpy(&header, mnl_nlmsg_get_payload(message), sizeof header);
+    if (header.rtm_family != AF_INET)
+        return true;
+
+    Attributes<RTA_MAX> attributes;
+    if (mnl_attr_parse(message, sizeof(rtmsg), KeepAttribute<RTA_MAX>, &attributes) < 0)
+        return false;
+
+    RouteEntry entry;
+    entry.dstLength = header.rtm_dst_len;
+    entry.type = header.rtm_type;
+    entry.table = header.rtm_table;
+    if (!U32(attributes.at[RTA_TABLE], entry.table) || !Ipv4(attributes.at[RTA_DST], entry.dst) ||
+        !Ipv4(attributes.at[RTA_GATEWAY], entry.gateway) || !U32(attributes.at[RTA_OIF], entry.oif) ||
+        !U32(attributes.at[RTA_PRIORITY], entry.metric))
+        return false;
+    if (attributes.at[RTA_MULTIPATH] != nullptr)
+        return AppendNextHops(attributes.at[RTA_MULTIPATH], entry, out);
+    out.push_back(entry);
+    return true;
+}
+
+std::optional<NeighbourEntry> ParseNeighbourMessage(const nlmsghdr* message)
+{
+    if (message->nlmsg_type != RTM_NEWNEIGH || mnl_nlmsg_get_payload_len(message) < sizeof(ndmsg))
+        return std::nullopt;
+    ndmsg header;
+    std::memcpy(&header, mnl_nlmsg_get_payload(message), sizeof header);
+    if (header.ndm_family != AF_INET)
+        return std::nullopt;
+
+    Attributes<NDA_MAX> attributes;
+    if (mnl_attr_parse(message, sizeof(ndmsg), KeepAttribute<NDA_MAX>, &attributes) < 0)
+        return std::nullopt;
+
+    NeighbourEntry entry;
+    entry.ifindex = static_cast<std::uint32_t>(header.ndm_ifindex);
+    entry.state = header.ndm_state;
+    entry.flags = header.ndm_flags;
+    if (const nlattr* dst = attributes.at[NDA_DST]) {
+        if (!Ipv4(dst, entry.dst))
+            return std::nullopt;
+        entry.hasDst = true;
+    }
+    if (const nlattr* lladdr = attributes.at[NDA_LLADDR]) {
+        const std::size_t length = mnl_attr_get_payload_len(lladdr);
+        if (length > entry.lladdr.size())
+            return std::nullopt;
+        entry.lladdrLength = static_cast<std::uint8_t>(length);
+        std::memcpy(entry.lladdr.data(), mnl_attr_get_payload(lladdr), length);
+    }
+    return entry;
+}
+
+bool HasUsableHardwareAddress(const NeighbourEntry& entry)
+{
+    if (entry.lladdrLength != 6)
+        return false;
+    if (entry.state & (NUD_INCOMPLETE | NUD_FAILED))
+        return false;
+    return (entry.state & (NUD_REACHABLE | NUD_STALE | NUD_DELAY | NUD_PROBE | NUD_PERMANENT | NUD_NOARP)) != 0;
+}
+
+std::vector<DefaultRoute> MainDefaultRoutes(const std::vector<RouteEntry>& routes)
+{
+    std::vector<DefaultRoute> defaults;
+    for (const RouteEntry& route : routes) {
+        if (route.dstLength == 0 && route.type == RTN_UNICAST && route.table == RT_TABLE_MAIN && route.oif != 0)
+            defaults.push_back({route.oif, route.gateway, route.metric});
+    }
+    std::stable_sort(defaults.begin(), defaults.end(),
+                     [](const DefaultRoute& a, const DefaultRoute& b) { return a.metric < b.metric; });
+    return defaults;
+}
+
+ChunkResult ReadRouteChunk(const void* buffer, std::size_t length, std::uint32_t seq, std::uint32_t portid,
+                           std::vector<RouteEntry>& out)
+{
+    errno = 0;
+    return Outcome(mnl_cb_run(buffer, length, seq, portid, OnRouteMessage, &out));
+}
+
+ChunkResult ReadNeighbourChunk(const void* buffer, std::size_t length, std::uint32_t seq, std::uint32_t portid,
+                               std::vector<NeighbourEntry>& out)
+{
+    errno = 0;
+    return Outcome(mnl_cb_run(buffer, length, seq, portid, OnNeighbourMessage, &out));
+}
+
+}  // namespace orvane::nl
