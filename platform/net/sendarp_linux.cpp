@@ -16,7 +16,9 @@
 #include <netpacket/packet.h>
 #include <poll.h>
 #include <sys/capability.h>
+#include <linux/filter.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -91,7 +93,7 @@ struct Probe {
     HardwareAddress ourMac{};
     IPAddr ourIp = 0;
 
-    Fd packet;         // privileged path
+    int packet = -1;   // privileged path: the thread's PacketChannel socket
     MnlSocket netlink; // unprivileged path
     std::uint32_t dumpSeq = 0;
 
@@ -148,7 +150,8 @@ Choice ChooseAdapter(Probe& probe, IPAddr source)
 
 // An AF_PACKET socket, if this process may have one. CAP_NET_RAW is made
 // effective only for the socket() call (and put back as it was), so a
-// binary given the capability does not run with it raised.
+// binary given the capability does not run with it raised. Protocol 0
+// until bound: the socket sees no frames of other interfaces meanwhile.
 Fd OpenPacketSocket()
 {
     cap_t caps = cap_get_proc();
@@ -164,8 +167,6 @@ Fd OpenPacketSocket()
             raised = cap_set_proc(caps) == 0;
         }
     }
-    // Protocol 0 until bound: the socket sees no frames from other
-    // interfaces in between.
     Fd fd(socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, 0));
     const int error = errno;
     if (raised) {
@@ -176,6 +177,80 @@ Fd OpenPacketSocket()
         cap_free(caps);
     errno = error;
     return fd;
+}
+
+// The privileged path's socket, kept for the life of the calling thread.
+// Closing a packet socket makes the kernel wait for a network-wide RCU
+// grace period (synchronize_net): measured at 8-16 ms here, a cost every
+// probe of a sweep would pay on top of its wait. Tied to the namespace and
+// interface it was bound in; anything else gets a fresh one.
+struct PacketChannel {
+    Fd fd;
+    bool tried = false;   // opened, or found that we may not
+    ino_t netns = 0;      // network namespace it belongs to
+    std::uint32_t boundIfindex = 0;
+};
+thread_local PacketChannel t_channel;
+
+ino_t CurrentNetNamespace()
+{
+    struct stat self {};
+    return stat("/proc/thread-self/ns/net", &self) == 0 ? self.st_ino : 0;
+}
+
+// Only ARP replies reach the socket: requests and other chatter on a busy
+// segment would otherwise pile up in it between probes.
+bool KeepOnlyArpReplies(int fd)
+{
+    static sock_filter code[] = {
+        BPF_STMT(BPF_LD | BPF_H | BPF_ABS, 12),                           // EtherType
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, orvane::arp::kEtherTypeArp, 0, 3),
+        BPF_STMT(BPF_LD | BPF_H | BPF_ABS, orvane::arp::kEthernetHeaderLength + 6),  // opcode
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, orvane::arp::kOpReply, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, 0xffff),
+        BPF_STMT(BPF_RET | BPF_K, 0),
+    };
+    sock_fprog program{static_cast<unsigned short>(std::size(code)), code};
+    return setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0;
+}
+
+// The thread's packet socket bound to `ifindex`, with nothing stale queued;
+// -1 when this process may not have one (or it cannot be bound).
+int PacketSocketFor(std::uint32_t ifindex)
+{
+    PacketChannel& channel = t_channel;
+    const ino_t netns = CurrentNetNamespace();
+    if (channel.tried && channel.netns != netns)
+        channel = PacketChannel{};
+    if (!channel.tried) {
+        channel.tried = true;
+        channel.netns = netns;
+        channel.fd = OpenPacketSocket();
+        // Only a refusal is final; a passing shortage (descriptors, memory)
+        // is tried again next time.
+        if (!channel.fd && errno != EPERM && errno != EACCES)
+            channel.tried = false;
+        if (channel.fd && !KeepOnlyArpReplies(channel.fd.get()))
+            channel.fd = Fd{};
+    }
+    if (!channel.fd)
+        return -1;
+    if (channel.boundIfindex != ifindex) {
+        sockaddr_ll bound{};
+        bound.sll_family = AF_PACKET;
+        bound.sll_protocol = htons(ETH_P_ARP);
+        bound.sll_ifindex = static_cast<int>(ifindex);
+        if (bind(channel.fd.get(), reinterpret_cast<const sockaddr*>(&bound), sizeof bound) != 0) {
+            channel.boundIfindex = 0;
+            return -1;
+        }
+        channel.boundIfindex = ifindex;
+    }
+    // Replies that came after an earlier probe gave up answer nothing now.
+    std::uint8_t discard[64];
+    while (recv(channel.fd.get(), discard, sizeof discard, MSG_DONTWAIT | MSG_TRUNC) >= 0) {
+    }
+    return channel.fd.get();
 }
 
 // Waits until `fd` is readable or `until`; false on time-out.
@@ -207,7 +282,7 @@ bool SendRequest(const Probe& probe)
     to.sll_ifindex = static_cast<int>(probe.ifindex);
     to.sll_halen = 6;
     std::memset(to.sll_addr, 0xff, 6);
-    return sendto(probe.packet.get(), frame.data(), frame.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+    return sendto(probe.packet, frame.data(), frame.size(), 0, reinterpret_cast<const sockaddr*>(&to),
                   sizeof to) == static_cast<ssize_t>(frame.size());
 }
 
@@ -218,7 +293,7 @@ bool TakeReplies(Probe& probe)
     for (;;) {
         sockaddr_ll from{};
         socklen_t fromLength = sizeof from;
-        const ssize_t received = recvfrom(probe.packet.get(), frame, sizeof frame, MSG_DONTWAIT | MSG_TRUNC,
+        const ssize_t received = recvfrom(probe.packet, frame, sizeof frame, MSG_DONTWAIT | MSG_TRUNC,
                                           reinterpret_cast<sockaddr*>(&from), &fromLength);
         if (received < 0)
             return false;
@@ -234,19 +309,13 @@ bool TakeReplies(Probe& probe)
 
 void AskTheSegment(Probe& probe)
 {
-    sockaddr_ll bound{};
-    bound.sll_family = AF_PACKET;
-    bound.sll_protocol = htons(ETH_P_ARP);
-    bound.sll_ifindex = static_cast<int>(probe.ifindex);
-    if (bind(probe.packet.get(), reinterpret_cast<const sockaddr*>(&bound), sizeof bound) != 0)
-        return;
     if (!SendRequest(probe))
         return;
     const Clock::time_point resendAt = probe.start + kResendAfter;
     bool resent = false;
     for (;;) {
         const Clock::time_point until = resent ? probe.deadline : std::min(resendAt, probe.deadline);
-        if (WaitReadable(probe.packet.get(), until)) {
+        if (WaitReadable(probe.packet, until)) {
             if (TakeReplies(probe))
                 return;
             continue;
@@ -367,10 +436,12 @@ DWORD SendARP(IPAddr destination, IPAddr source, void* macAddress, ULONG* length
     case Choice::NoHost:
         return ERROR_BAD_NET_NAME;
     case Choice::Found:
-        probe.packet = OpenPacketSocket();
-        if (probe.packet)
+        // Whether this thread may ask the segment itself is settled when its
+        // packet socket is first tried (see PacketChannel).
+        probe.packet = PacketSocketFor(probe.ifindex);
+        if (probe.packet >= 0)
             AskTheSegment(probe);
-        else
+        else if (!t_channel.fd)
             AskTheKernel(probe);
         break;
     }
