@@ -2,6 +2,7 @@
 // (topology in tests/net/CMakeLists.txt), by the privileged path in this
 // process (root) and by the unprivileged one as an ordinary user through
 // the arp-probe program.
+#include "platform/net/arp_frame.h"
 #include "platform/net/iphlpapi.h"
 #include "platform/net/netlink_parse.h"
 #include "tests/net/lab_support.h"
@@ -10,13 +11,19 @@
 #include <gtest/gtest.h>
 #include <libmnl/libmnl.h>
 #include <linux/rtnetlink.h>
+#include <linux/if_ether.h>
 #include <net/if.h>
+#include <netpacket/packet.h>
+#include <poll.h>
 #include <sys/capability.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
+#include <functional>
+#include <thread>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -126,6 +133,65 @@ std::optional<orvane::nl::NeighbourEntry> KernelNeighbour(const std::string& add
     return found;
 }
 
+// ARP requests for one address, as they cross the lab's bridge.
+struct SeenRequests {
+    std::vector<double> ms;  // since the watch began
+    std::vector<std::vector<std::uint8_t>> frames;
+};
+
+// Runs `action` while a thread inside the bridge namespace listens on br0
+// for requests that ask for `target`, and goes on listening `after` more.
+SeenRequests WatchRequests(const std::string& target, const std::function<void()>& action,
+                           std::chrono::milliseconds after = std::chrono::milliseconds(30))
+{
+    SeenRequests seen;
+    std::atomic<int> state{0};  // 0 starting, 1 listening, -1 failed
+    std::atomic<bool> stop{false};
+    const auto start = Clock::now();
+    std::thread listener([&] {
+        // Only this thread moves; it sends nothing.
+        int fd = -1;
+        if (EnterNetNamespace(Env("ORVANE_LAB_BRIDGE")))
+            fd = socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, htons(ETH_P_ARP));
+        sockaddr_ll on{};
+        on.sll_family = AF_PACKET;
+        on.sll_protocol = htons(ETH_P_ARP);
+        on.sll_ifindex = static_cast<int>(if_nametoindex("br0"));
+        if (fd < 0 || bind(fd, reinterpret_cast<const sockaddr*>(&on), sizeof on) != 0) {
+            state = -1;
+            return;
+        }
+        state = 1;
+        const IPAddr wanted = inet_addr(target.c_str());
+        while (!stop) {
+            pollfd entry{fd, POLLIN, 0};
+            if (poll(&entry, 1, 5) <= 0)
+                continue;
+            std::uint8_t frame[128];
+            const ssize_t n = recv(fd, frame, sizeof frame, 0);
+            IPAddr asked = 0;
+            if (n >= 42 && frame[21] == orvane::arp::kOpRequest) {
+                std::memcpy(&asked, frame + 38, 4);
+                if (asked == wanted) {
+                    seen.ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+                    seen.frames.emplace_back(frame, frame + n);
+                }
+            }
+        }
+        close(fd);
+    });
+    while (state == 0)
+        std::this_thread::yield();
+    if (state == 1) {
+        action();
+        std::this_thread::sleep_for(after);
+    }
+    stop = true;
+    listener.join();
+    EXPECT_EQ(state, 1) << "could not listen on the lab bridge";
+    return seen;
+}
+
 class SendArpLab : public ::testing::Test {
 protected:
     void SetUp() override
@@ -178,6 +244,23 @@ TEST_F(SendArpLab, PrivilegedSilentAndHostileCostTheWholeWaitAndNeverAnswer)
     const Outcome live = Resolve("192.168.1.2");
     EXPECT_EQ(live.result, NO_ERROR);
     EXPECT_EQ(live.mac, kAnswers.at("192.168.1.2"));
+}
+
+TEST_F(SendArpLab, PrivilegedAsksTwiceFiftyMillisecondsApartWithTheExactFrame)
+{
+    const char* nobody = "192.168.1.51";
+    const SeenRequests seen = WatchRequests(nobody, [&] { EXPECT_NE(Resolve(nobody).result, NO_ERROR); });
+    ASSERT_EQ(seen.ms.size(), 2u);
+    EXPECT_NEAR(seen.ms[1] - seen.ms[0], 50.0, 5.0);
+    orvane::arp::HardwareAddress ours;
+    unsigned v[6];
+    ASSERT_EQ(std::sscanf(Env("ORVANE_LAB_CLIENT_MAC").c_str(), "%x:%x:%x:%x:%x:%x", &v[0], &v[1], &v[2], &v[3],
+                          &v[4], &v[5]),
+              6);
+    std::copy(std::begin(v), std::end(v), ours.begin());
+    const auto expected = orvane::arp::BuildRequest(ours, inet_addr(kOwn), inet_addr(nobody));
+    for (const auto& frame : seen.frames)
+        EXPECT_EQ(frame, std::vector<std::uint8_t>(expected.begin(), expected.end()));
 }
 
 TEST_F(SendArpLab, ShortBufferGetsThePrefixAndTheFullLength)
@@ -268,6 +351,19 @@ TEST_F(SendArpLab, UnprivilegedAnswersAsOrdinaryUser)
     const auto entry = KernelNeighbour(kFake);
     ASSERT_TRUE(entry);
     EXPECT_TRUE(orvane::nl::HasUsableHardwareAddress(*entry));
+}
+
+TEST_F(SendArpLab, UnprivilegedLetsTheKernelAskOnce)
+{
+    // One datagram: the kernel's first request; its own retries come 1 s
+    // apart, long after the wait.
+    const char* nobody = "192.168.1.52";
+    const SeenRequests seen = WatchRequests(nobody, [&] {
+        const ProbeRun run = ParseProbe(RunCaptured(AsOrdinaryUser({ORVANE_ARP_PROBE, nobody})));
+        ASSERT_EQ(run.lines.size(), 1u);
+        EXPECT_EQ(run.lines[0].second.result, ERROR_BAD_NET_NAME);
+    });
+    EXPECT_EQ(seen.ms.size(), 1u);
 }
 
 TEST_F(SendArpLab, UnprivilegedTiming)
