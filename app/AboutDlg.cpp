@@ -1,1 +1,3 @@
-// placeholder
+#include "app/AboutDlg.h"
+
+CAboutDlg::CAboutDlg() : CDialog(IDD) {}

@@ -1,1 +1,25 @@
-// placeholder
+#include "app/OrvaneApp.h"
+
+#include "app/OrvaneDlg.h"
+
+BEGIN_MESSAGE_MAP(COrvaneApp, CWinApp)
+    ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
+END_MESSAGE_MAP()
+
+COrvaneApp::COrvaneApp() = default;
+
+COrvaneApp theApp;
+
+BOOL COrvaneApp::InitInstance()
+{
+    InitCommonControlsEx(ICC_WIN95_CLASSES);
+    CWinApp::InitInstance();
+
+    COrvaneDlg dlg;
+    m_pMainWnd = &dlg;
+    dlg.DoModal();
+    m_pMainWnd = nullptr;
+
+    // No message loop of our own: the process ends with the dialog.
+    return FALSE;
+}

@@ -1,1 +1,9 @@
-// placeholder
+#include "net/sweep.h"
+
+#include "platform/ui/afxwin.h"
+
+UINT ScanThreadProc(LPVOID pParam)
+{
+    auto* list = static_cast<CListCtrl*>(pParam);
+    return SweepSubnet(*list, SendARP, [](DWORD ms) { Sleep(ms); });
+}

@@ -1,0 +1,15 @@
+// The application object: runs the main dialog and ends the process.
+#pragma once
+
+#include "platform/ui/afxwin.h"
+
+class COrvaneApp : public CWinApp {
+public:
+    COrvaneApp();
+
+    BOOL InitInstance() override;
+
+    DECLARE_MESSAGE_MAP()
+};
+
+extern COrvaneApp theApp;

@@ -1,0 +1,56 @@
+// The subnet sweep: one ARP request per host address, strictly one after
+// another, each answer inserted at the top of the host list.
+#pragma once
+
+#include "net/globals.h"
+#include "platform/net/iphlpapi.h"
+#include "platform/net/winsock.h"
+
+// After each answer the sweep pauses, so the rows arrive at a pace a person
+// can follow; a silent address already cost the whole ARP wait.
+constexpr DWORD SWEEP_PAUSE_AFTER_ANSWER_MS = 50;
+
+// The host list's text of a hardware address: six upper-case hex pairs.
+inline CString MacText(const BYTE (&mac)[6])
+{
+    CString text;
+    text.Format("%02X-%02X-%02X-%02X-%02X-%02X", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
+    return text;
+}
+
+// Probes network + 1 .. broadcast - 1 of g_localIp/g_localMask through
+// `sendArp` (shaped like SendARP), adds a row to `list` (InsertItem and
+// SetItemText, as CListCtrl) per answer, pauses with `pause(ms)` after each
+// answer, and finally sets g_scanIdle to 1. Returns the worker's exit code, 1.
+template <class List, class Resolver, class Pause>
+UINT SweepSubnet(List& list, Resolver&& sendArp, Pause&& pause)
+{
+    const ULONG mask = ntohl(g_localMask);
+    const ULONG network = ntohl(g_localIp & g_localMask);
+    // Signed on purpose: a /31 gives 0, a /32 gives -1 and the zero mask of a
+    // failed adapter query gives -2; none of them probes anything.
+    const LONG count = static_cast<LONG>(~mask - 1);
+    ULONG host = network + 1;
+
+    for (LONG i = 0; i < count; ++i, ++host) {
+        const IPAddr destination = htonl(host);
+        BYTE mac[6] = {0, 0, 0, 0, 0, 0};
+        ULONG length = 6;
+        if (sendArp(destination, IPAddr{0}, mac, &length) == NO_ERROR) {
+            // All six bytes, whatever length came back: unfilled ones show 00.
+            const CString macText = MacText(mac);
+            in_addr address{};
+            address.s_addr = destination;
+            const CString ipText = inet_ntoa(address);
+            list.InsertItem(0, ipText);
+            list.SetItemText(0, 1, macText);
+            pause(SWEEP_PAUSE_AFTER_ANSWER_MS);
+        }
+    }
+
+    g_scanIdle.store(1);
+    return 1;
+}
+
+// The worker thread: sweeps into the dialog's host list (a CListCtrl*).
+UINT ScanThreadProc(LPVOID pParam);

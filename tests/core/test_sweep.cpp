@@ -1,0 +1,154 @@
+#include "net/sweep.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+IPAddr Ip(const char* dotted)
+{
+    return inet_addr(dotted);
+}
+
+std::string Dotted(IPAddr a)
+{
+    in_addr x{};
+    x.s_addr = a;
+    return inet_ntoa(x);
+}
+
+// Records what the sweep does to the list, in order.
+struct RecordingList {
+    std::vector<std::vector<std::string>> rows;  // row 0 is the top
+    std::vector<std::string> calls;
+    int InsertItem(int item, const char* text)
+    {
+        calls.push_back("insert " + std::to_string(item) + " " + text);
+        rows.insert(rows.begin() + item, std::vector<std::string>{text, ""});
+        return item;
+    }
+    int SetItemText(int item, int sub, const char* text)
+    {
+        calls.push_back("set " + std::to_string(item) + "," + std::to_string(sub) + " " + text);
+        rows.at(item).at(sub) = text;
+        return 1;
+    }
+};
+
+// An ARP service that answers from a table and records every probe.
+struct FakeArp {
+    struct Answer {
+        std::vector<BYTE> bytes;  // what it writes (may be fewer than 6)
+    };
+    std::map<std::string, Answer> table;
+    std::vector<std::string> probes;
+    DWORD operator()(IPAddr dest, IPAddr source, void* mac, ULONG* length)
+    {
+        EXPECT_EQ(source, 0u);
+        EXPECT_EQ(*length, 6u);
+        for (int i = 0; i < 6; ++i)
+            EXPECT_EQ(static_cast<BYTE*>(mac)[i], 0) << "buffer not cleared before a probe";
+        probes.push_back(Dotted(dest));
+        auto it = table.find(Dotted(dest));
+        if (it == table.end())
+            return ERROR_BAD_NET_NAME;
+        for (size_t i = 0; i < it->second.bytes.size(); ++i)
+            static_cast<BYTE*>(mac)[i] = it->second.bytes[i];
+        *length = static_cast<ULONG>(it->second.bytes.size());
+        return NO_ERROR;
+    }
+};
+
+struct SweepRun {
+    RecordingList list;
+    FakeArp arp;
+    std::vector<DWORD> pauses;
+    UINT exitCode = 0;
+
+    void Run(const char* ip, const char* mask)
+    {
+        g_localIp = Ip(ip);
+        g_localMask = Ip(mask);
+        g_scanIdle.store(0);
+        exitCode = SweepSubnet(list, arp, [this](DWORD ms) { pauses.push_back(ms); });
+    }
+};
+
+TEST(Sweep, ProbesEveryHostAddressInRisingOrderAndListsNewestFirst)
+{
+    SweepRun run;
+    run.arp.table["192.168.1.1"] = {{0x02, 0x4F, 0x52, 0x00, 0x00, 0x01}};
+    run.arp.table["192.168.1.23"] = {{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}};
+    run.arp.table["192.168.1.100"] = {{0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}};
+    run.Run("192.168.1.23", "255.255.255.0");
+
+    ASSERT_EQ(run.arp.probes.size(), 254u);
+    for (int i = 0; i < 254; ++i)
+        EXPECT_EQ(run.arp.probes[i], "192.168.1." + std::to_string(i + 1));
+
+    const std::vector<std::vector<std::string>> expected = {
+        {"192.168.1.100", "AA-BB-CC-DD-EE-FF"},
+        {"192.168.1.23", "00-1A-2B-3C-4D-5E"},
+        {"192.168.1.1", "02-4F-52-00-00-01"},
+    };
+    EXPECT_EQ(run.list.rows, expected);
+    // Each answer: a row at the top, then its column 1.
+    EXPECT_EQ(run.list.calls[0], "insert 0 192.168.1.1");
+    EXPECT_EQ(run.list.calls[1], "set 0,1 02-4F-52-00-00-01");
+    // One 50 ms pause per answer and none after a silent address.
+    EXPECT_EQ(run.pauses, (std::vector<DWORD>{50, 50, 50}));
+    EXPECT_EQ(g_scanIdle.load(), 1);
+    EXPECT_EQ(run.exitCode, 1u);
+}
+
+TEST(Sweep, SubnetSizesFollowTheMask)
+{
+    struct Case {
+        const char* ip;
+        const char* mask;
+        std::vector<std::string> probes;
+    };
+    const Case cases[] = {
+        {"10.0.0.5", "255.255.255.252", {"10.0.0.5", "10.0.0.6"}},
+        {"10.0.0.4", "255.255.255.254", {}},  // /31: count 0
+        {"10.0.0.4", "255.255.255.255", {}},  // /32: count -1
+        {"0.0.0.0", "0.0.0.0", {}},           // failed adapter query: count -2
+        {"10.9.8.7", "0.0.0.0", {}},          // a zero mask probes nothing either
+        {"172.16.5.9", "255.255.255.248", {"172.16.5.9", "172.16.5.10", "172.16.5.11", "172.16.5.12",
+                                           "172.16.5.13", "172.16.5.14"}},
+    };
+    for (const auto& c : cases) {
+        SweepRun run;
+        run.Run(c.ip, c.mask);
+        EXPECT_EQ(run.arp.probes, c.probes) << c.ip << "/" << c.mask;
+        EXPECT_TRUE(run.list.rows.empty());
+        EXPECT_EQ(g_scanIdle.load(), 1) << "the flag must return to idle";
+    }
+}
+
+TEST(Sweep, SixteenBitSubnetCountsAllHosts)
+{
+    SweepRun run;
+    run.Run("10.1.2.3", "255.255.0.0");
+    ASSERT_EQ(run.arp.probes.size(), 65534u);
+    EXPECT_EQ(run.arp.probes.front(), "10.1.0.1");
+    EXPECT_EQ(run.arp.probes.back(), "10.1.255.254");
+}
+
+TEST(Sweep, ShortAnswerShowsMissingBytesAsZero)
+{
+    SweepRun run;
+    run.arp.table["192.168.7.9"] = {{0x12, 0x34, 0x56}};  // only three bytes written
+    run.arp.table["192.168.7.10"] = {{}};                 // an answer with no bytes at all
+    run.Run("192.168.7.1", "255.255.255.0");
+    const std::vector<std::vector<std::string>> expected = {
+        {"192.168.7.10", "00-00-00-00-00-00"},
+        {"192.168.7.9", "12-34-56-00-00-00"},
+    };
+    EXPECT_EQ(run.list.rows, expected);
+}
+
+}  // namespace
