@@ -187,6 +187,22 @@ inline std::string SenderIp(const Bytes& f) {
   return buf;
 }
 
+// Frames as hex text, so that a failed comparison shows readable bytes.
+inline std::string Hex(const Bytes& f) {
+  std::string text;
+  char part[4];
+  for (size_t i = 0; i < f.size(); ++i) {
+    std::snprintf(part, sizeof part, i ? " %02x" : "%02x", f[i]);
+    text += part;
+  }
+  return text;
+}
+inline std::vector<std::string> Hex(const std::vector<Bytes>& frames) {
+  std::vector<std::string> text;
+  for (const auto& f : frames) text.push_back(Hex(f));
+  return text;
+}
+
 inline int ArpOp(const Bytes& f) { return f.size() >= 22 ? (f[20] << 8 | f[21]) : -1; }
 
 struct Received {

@@ -121,7 +121,7 @@ TEST_F(InLab, ResponderAndHostsAnswerByteExactly) {
       mine.push_back(frame);
       EXPECT_GE(r.at - sent, c.min_delay);
     }
-    EXPECT_EQ(mine, c.expected);
+    EXPECT_EQ(Hex(mine), Hex(c.expected));
   }
 }
 
@@ -137,7 +137,7 @@ TEST_F(InLab, UnsolicitedClaimArrivesWithEveryRequest) {
     int claims = 0;
     for (const auto& r : replies)
       if (SenderIp(r.frame) == "192.168.1.54") {
-        EXPECT_EQ(r.frame, claim);
+        EXPECT_EQ(Hex(r.frame), Hex(claim));
         ++claims;
       }
     EXPECT_EQ(claims, 1);
@@ -179,8 +179,8 @@ TEST_F(InLab, EveryRequestGetsItsOwnDelayedAnswer) {
   for (const auto& r : replies)
     if (SenderIp(r.frame) == "192.168.1.51") mine.push_back(r.frame);
   const Mac m51 = MacOf("02:4f:52:00:00:51");
-  EXPECT_EQ(mine, (std::vector<Bytes>{ArpReply(m51, "192.168.1.51", kClientMac, kClientIp),
-                                      ArpReply(m51, "192.168.1.51", other_mac, other_ip)}));
+  EXPECT_EQ(Hex(mine), Hex(std::vector<Bytes>{ArpReply(m51, "192.168.1.51", kClientMac, kClientIp),
+                                               ArpReply(m51, "192.168.1.51", other_mac, other_ip)}));
 }
 
 }  // namespace

@@ -266,7 +266,7 @@ TEST_F(LabTools, TwoLabsRunAtOnceAndStaySeparate) {
         got.push_back(Bytes(r.frame.begin(), r.frame.begin() + std::min<size_t>(42, r.frame.size())));
     }));
     ASSERT_EQ(problem, "");
-    EXPECT_EQ(got, (std::vector<Bytes>{ArpReply(mac, "192.168.1.1", client, "192.168.1.23")}));
+    EXPECT_EQ(Hex(got), Hex(std::vector<Bytes>{ArpReply(mac, "192.168.1.1", client, "192.168.1.23")}));
   }
   EXPECT_EQ(Shell(Lab("down " + a)).status, 0);
   EXPECT_TRUE(NamespacesOf(a).empty());

@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds three trees and runs every test:
+#   build       the normal build: the whole suite
+#   build-asan  AddressSanitizer + UndefinedBehaviorSanitizer: the whole suite
+#   build-tsan  ThreadSanitizer: the tests labelled "tsan"
+# GUI tests run under Xvfb; lab tests build their own network namespaces
+# (root needed, they skip otherwise). Leftover labs are removed at the end,
+# also after a failure. Exits non-zero on any failure.
+#
+# ORVANE_TREES="build build-asan" limits the trees; ORVANE_JOBS sets -j.
+set -uo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+jobs=${ORVANE_JOBS:-2}
+trees=${ORVANE_TREES:-"build build-asan build-tsan"}
+start=$SECONDS
+
+cleanup() {
+  if [[ $(id -u) -eq 0 ]]; then tools/orvane-lab gc >/dev/null 2>&1 || true; fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+tools/install-deps.sh || { echo "test-all: installing packages failed"; echo "0 passed, 1 failed"; exit 1; }
+cleanup  # labs left by an earlier, killed run
+
+support=$root/tests/support
+first_file() {  # the first existing file among the arguments
+  local f
+  for f in "$@"; do [[ -f $f ]] && { echo "$f"; return; }; done
+}
+lsan_supp=$(first_file "$support/lsan.supp" "$support/lsan-suppressions.txt" "$support/lsan_suppressions.txt")
+tsan_supp=$(first_file "$support/tsan.supp" "$support/tsan-suppressions.txt" "$support/tsan_suppressions.txt")
+ubsan_supp=$(first_file "$support/ubsan.supp" "$support/ubsan-suppressions.txt")
+asan_supp=$(first_file "$support/asan.supp" "$support/asan-suppressions.txt")
+
+export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1${asan_supp:+:suppressions=$asan_supp}"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1${ubsan_supp:+:suppressions=$ubsan_supp}"
+export LSAN_OPTIONS="${lsan_supp:+suppressions=$lsan_supp:}print_suppressions=0"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1${tsan_supp:+:suppressions=$tsan_supp}"
+export GTEST_COLOR=no
+# wx/GTK look for a session bus and accessibility bus; neither exists here.
+export NO_AT_BRIDGE=1
+
+passed=0
+failed=0
+status=0
+
+run_tree() {
+  local dir=$1 sanitize=$2 label=$3
+  local t0=$SECONDS
+  echo "=== $dir (${sanitize:-no sanitizer})"
+  mkdir -p "$dir"
+  if ! cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_SANITIZE="$sanitize" >"$dir/configure.log" 2>&1; then
+    cat "$dir/configure.log"
+    echo "test-all: configuring $dir failed"
+    failed=$((failed + 1)); status=1
+    return
+  fi
+  local targets=()
+  # A tree that runs only some tests builds only what they need, when the
+  # project names that set (target "<label>_tests").
+  if [[ -n $label ]] && cmake --build "$dir" --target help 2>/dev/null | grep -q "^\.\.\. ${label}_tests\$"; then
+    targets=(--target "${label}_tests")
+  fi
+  if ! cmake --build "$dir" -j"$jobs" "${targets[@]}" >"$dir/build.log" 2>&1; then
+    grep -E "error|Error" "$dir/build.log" | head -40
+    echo "test-all: building $dir failed (log: $dir/build.log)"
+    failed=$((failed + 1)); status=1
+    return
+  fi
+  echo "built $dir in $((SECONDS - t0)) s"
+  local args=(--test-dir "$dir" --output-on-failure -j"$jobs" --timeout 600)
+  [[ -z $label ]] || args+=(-L "$label")
+  local log=$dir/ctest.log
+  xvfb-run -a -s "-screen 0 1280x1024x24" ctest "${args[@]}" </dev/null 2>&1 | tee "$log"
+  local rc=${PIPESTATUS[0]}
+  # "NN% tests passed, F tests failed out of T"
+  local line
+  line=$(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "$log" | tail -1)
+  if [[ $line =~ ([0-9]+)\ tests?\ failed\ out\ of\ ([0-9]+) ]]; then
+    local f=${BASH_REMATCH[1]} total=${BASH_REMATCH[2]}
+    passed=$((passed + total - f))
+    failed=$((failed + f))
+  elif grep -q "No tests were found" "$log"; then
+    echo "test-all: $dir has no tests${label:+ labelled $label}"
+  else
+    failed=$((failed + 1))
+  fi
+  ((rc == 0)) || status=1
+  echo "=== $dir done in $((SECONDS - t0)) s"
+}
+
+for tree in $trees; do
+  case "$tree" in
+    build) run_tree build "" "" ;;
+    build-asan) run_tree build-asan address "" ;;
+    build-tsan) run_tree build-tsan thread tsan ;;
+    *) echo "test-all: unknown tree $tree"; status=1 ;;
+  esac
+done
+
+cleanup
+echo "test-all: $((SECONDS - start)) s in all"
+((failed == 0)) || status=1
+echo "$passed passed, $failed failed"
+exit "$status"
