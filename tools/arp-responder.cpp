@@ -100,19 +100,19 @@ bool ParseInt(const std::string& text, int low, int high, int& out) {
 }
 
 // IP=MAC[,key=value...]
-void ParseEntry(const std::string& spec, bool modifiers_allowed,
+void ParseEntry(const std::string& entry, bool modifiers_allowed,
                 std::map<std::uint32_t, Answer>& table) {
-  std::size_t eq = spec.find('=');
-  if (eq == std::string::npos) Usage(("bad entry '" + spec + "'").c_str());
+  std::size_t eq = entry.find('=');
+  if (eq == std::string::npos) Usage(("bad entry '" + entry + "'").c_str());
   std::uint32_t ip = 0;
-  if (!ParseIp(spec.substr(0, eq), ip)) Usage(("bad IPv4 address in '" + spec + "'").c_str());
-  std::string rest = spec.substr(eq + 1);
+  if (!ParseIp(entry.substr(0, eq), ip)) Usage(("bad IPv4 address in '" + entry + "'").c_str());
+  std::string rest = entry.substr(eq + 1);
   std::size_t comma = rest.find(',');
   Answer answer;
   if (!ParseMac(rest.substr(0, comma), answer.mac))
-    Usage(("bad MAC in '" + spec + "'").c_str());
+    Usage(("bad MAC in '" + entry + "'").c_str());
   while (comma != std::string::npos) {
-    if (!modifiers_allowed) Usage(("no modifiers allowed in '" + spec + "'").c_str());
+    if (!modifiers_allowed) Usage(("no modifiers allowed in '" + entry + "'").c_str());
     std::size_t next = rest.find(',', comma + 1);
     std::string item = rest.substr(comma + 1, next == std::string::npos ? next : next - comma - 1);
     comma = next;
@@ -120,15 +120,15 @@ void ParseEntry(const std::string& spec, bool modifiers_allowed,
     std::string key = item.substr(0, ieq);
     std::string value = ieq == std::string::npos ? "" : item.substr(ieq + 1);
     if (key == "delay") {
-      if (!ParseInt(value, 0, kMaxDelayMs, answer.delay_ms)) Usage(("bad delay in '" + spec + "'").c_str());
+      if (!ParseInt(value, 0, kMaxDelayMs, answer.delay_ms)) Usage(("bad delay in '" + entry + "'").c_str());
     } else if (key == "hlen") {
-      if (!ParseInt(value, 0, 6, answer.hlen)) Usage(("bad hlen (0-6) in '" + spec + "'").c_str());
+      if (!ParseInt(value, 0, 6, answer.hlen)) Usage(("bad hlen (0-6) in '" + entry + "'").c_str());
     } else if (key == "twice") {
       Mac second{};
-      if (!ParseMac(value, second)) Usage(("bad twice MAC in '" + spec + "'").c_str());
+      if (!ParseMac(value, second)) Usage(("bad twice MAC in '" + entry + "'").c_str());
       answer.twice = second;
     } else {
-      Usage(("unknown modifier '" + key + "' in '" + spec + "'").c_str());
+      Usage(("unknown modifier '" + key + "' in '" + entry + "'").c_str());
     }
   }
   table[ip] = answer;
