@@ -6,12 +6,13 @@
 #include "net/globals.h"
 #include "net/sweep.h"
 #include "platform/net/iphlpapi.h"
+#include "platform/ui/afxinit.h"
 #include "platform/ui/afxwin.h"
+#include "platform/ui/uicall.h"
 #include "tools/labguard.h"
 
-#include <wx/app.h>
+#include <wx/evtloop.h>
 #include <wx/frame.h>
-#include <wx/init.h>
 #include <wx/listctrl.h>
 #include <wx/timer.h>
 
@@ -49,6 +50,7 @@ struct ProbeLog {
     std::vector<double> answered;
     Clock::time_point probeStart;
     bool lastAnswered = false;
+    Clock::time_point begin, end;
 };
 
 struct MemoryList {
@@ -71,7 +73,10 @@ template <class List> UINT TimedSweep(List& list, ProbeLog& log)
         Sleep(ms);
         log.answered.push_back(Ms(Clock::now() - log.probeStart));
     };
-    return SweepSubnet(list, arp, pause);
+    log.begin = Clock::now();
+    const UINT rc = SweepSubnet(list, arp, pause);
+    log.end = Clock::now();
+    return rc;
 }
 
 // Runs arp-scan on the same adapter, when it is installed: the same lab,
@@ -97,6 +102,7 @@ double ArpScanSeconds(const std::string& iface)
 
 class StallMeter : public wxTimer {
 public:
+    explicit StallMeter(wxEventLoop& loop) : m_loop(loop) {}
     void Notify() override
     {
         const auto now = Clock::now();
@@ -104,18 +110,19 @@ public:
             m_worst = std::max(m_worst, Ms(now - m_last));
         m_last = now;
         if (g_scanIdle.load() == 1)
-            wxTheApp->ExitMainLoop();
+            m_loop.Exit();
     }
     double Worst() const { return m_worst; }
 
 private:
+    wxEventLoop& m_loop;
     Clock::time_point m_last{};
     double m_worst = 0;
 };
 
 }  // namespace
 
-int main(int argc, char** argv)
+int main()
 {
     RequireLabNamespace("sweep_bench");
 
@@ -135,10 +142,12 @@ int main(int argc, char** argv)
 
     ProbeLog log;
     double stallMs = -1;
-    const auto start = Clock::now();
     g_scanIdle.store(0);
 
-    const bool gui = std::getenv("DISPLAY") != nullptr && wxEntryStart(argc, argv);
+    char name[] = "sweep_bench";
+    char* args[] = {name, nullptr};
+    int count = 1;
+    const bool gui = std::getenv("DISPLAY") != nullptr && AfxFrameworkStart(count, args);
     if (gui) {
         auto* frame = new wxFrame(nullptr, wxID_ANY, wxString::FromUTF8("sweep bench"));
         auto* wxList = new wxListCtrl(frame, wxID_ANY, wxDefaultPosition, wxSize(400, 400), wxLC_REPORT);
@@ -149,21 +158,23 @@ int main(int argc, char** argv)
         CListCtrl list;
         list.Bind(wxList, lifeline);
         std::thread worker([&] { TimedSweep(list, log); });
-        StallMeter meter;
+        wxEventLoop loop;
+        StallMeter meter(loop);
         meter.Start(1);
-        wxTheApp->OnRun();
+        loop.Run();
         meter.Stop();
         worker.join();
         stallMs = meter.Worst();
         lifeline.reset();
         list.Bind(nullptr, {});
         frame->Destroy();
-        wxEntryCleanup();
+        afx::BeginProcessEnd();
+        AfxFrameworkEnd();
     } else {
         MemoryList list;
         TimedSweep(list, log);
     }
-    const double total = Ms(Clock::now() - start) / 1000.0;
+    const double total = Ms(log.end - log.begin) / 1000.0;
 
     const double floor = log.silent.size() * 0.100 + log.answered.size() * 0.050;
     std::printf("probes %zu: answered %zu, silent %zu\n", log.silent.size() + log.answered.size(),
