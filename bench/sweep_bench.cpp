@@ -85,6 +85,7 @@ double ArpScanSeconds(const std::string& iface)
 {
     if (access("/usr/sbin/arp-scan", X_OK) != 0)
         return -1;
+    std::fflush(stdout);  // the child must not print our buffered lines again
     const auto start = Clock::now();
     const pid_t pid = fork();
     if (pid == 0) {
