@@ -5,6 +5,7 @@
 #include "platform/net/iphlpapi.h"
 #include "platform/net/linux_facts.h"
 #include "platform/net/netlink_parse.h"
+#include "platform/ui/afxstop.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -253,7 +254,8 @@ int PacketSocketFor(std::uint32_t ifindex)
     return channel.fd.get();
 }
 
-// Waits until `fd` is readable or `until`; false on time-out.
+// Waits until `fd` is readable or `until`; false on time-out, and at once
+// when the calling worker is asked to stop (its dialog is going away).
 bool WaitReadable(int fd, Clock::time_point until)
 {
     for (;;) {
@@ -262,10 +264,10 @@ bool WaitReadable(int fd, Clock::time_point until)
             return false;
         const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
         timespec timeout{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-        pollfd entry{fd, POLLIN, 0};
-        const int ready = ppoll(&entry, 1, &timeout, nullptr);
+        pollfd entries[2] = {{fd, POLLIN, 0}, {afx::StopEventFd(), POLLIN, 0}};
+        const int ready = ppoll(entries, 2, &timeout, nullptr);
         if (ready > 0)
-            return true;
+            return entries[1].revents == 0 && entries[0].revents != 0;
         if (ready < 0 && errno != EINTR)
             return false;
     }
@@ -320,7 +322,7 @@ void AskTheSegment(Probe& probe)
                 return;
             continue;
         }
-        if (Clock::now() >= probe.deadline)
+        if (Clock::now() >= probe.deadline || afx::StopRequested())
             return;
         if (!resent) {
             resent = true;
@@ -427,6 +429,8 @@ DWORD SendARP(IPAddr destination, IPAddr source, void* macAddress, ULONG* length
     probe.destination = destination;
     if (macAddress == nullptr || length == nullptr || *length == 0)
         return ERROR_INVALID_PARAMETER;
+    if (afx::StopRequested())
+        return ERROR_CANCELLED;
 
     switch (ChooseAdapter(probe, source)) {
     case Choice::OwnAddress:
