@@ -5,6 +5,7 @@
 #include "platform/net/arp_frame.h"
 #include "platform/net/iphlpapi.h"
 #include "platform/net/netlink_parse.h"
+#include "platform/ui/afxstop.h"
 #include "tests/net/lab_support.h"
 #include "tools/labguard.h"
 
@@ -244,6 +245,35 @@ TEST_F(SendArpLab, PrivilegedSilentAndHostileCostTheWholeWaitAndNeverAnswer)
     const Outcome live = Resolve("192.168.1.2");
     EXPECT_EQ(live.result, NO_ERROR);
     EXPECT_EQ(live.mac, kAnswers.at("192.168.1.2"));
+}
+
+// A worker whose dialog is going away is asked to stop: the wait it is in
+// ends at once, and later calls do not start another.
+TEST_F(SendArpLab, AStopRequestEndsTheWaitAtOnce)
+{
+    afx::StopToken token;
+    double firstMs = -1, secondMs = -1;
+    DWORD first = NO_ERROR, second = NO_ERROR;
+    std::thread worker([&] {
+        afx::StopToken::Install(&token);
+        BYTE mac[6];
+        ULONG length = 6;
+        auto start = Clock::now();
+        first = SendARP(inet_addr(kSilent), 0, mac, &length);
+        firstMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        start = Clock::now();
+        second = SendARP(inet_addr("192.168.1.1"), 0, mac, &length);
+        secondMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        afx::StopToken::Install(nullptr);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    token.Request();
+    worker.join();
+    EXPECT_NE(first, static_cast<DWORD>(NO_ERROR));
+    EXPECT_GE(firstMs, 15.0);
+    EXPECT_LT(firstMs, 40.0) << "the stop must end the 100 ms wait";
+    EXPECT_EQ(second, static_cast<DWORD>(ERROR_CANCELLED)) << "a live host, but the worker was told to stop";
+    EXPECT_LT(secondMs, 2.0);
 }
 
 TEST_F(SendArpLab, PrivilegedAsksTwiceFiftyMillisecondsApartWithTheExactFrame)
