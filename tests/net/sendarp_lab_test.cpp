@@ -249,7 +249,7 @@ TEST_F(SendArpLab, PrivilegedSilentAndHostileCostTheWholeWaitAndNeverAnswer)
 
 // A worker whose dialog is going away is asked to stop: the wait it is in
 // ends at once, and later calls do not start another.
-TEST_F(SendArpLab, AStopRequestEndsTheWaitAtOnce)
+TEST_F(SendArpLab, PrivilegedStopRequestEndsTheWaitAtOnce)
 {
     afx::StopToken token;
     double firstMs = -1, secondMs = -1;
