@@ -78,3 +78,9 @@ void* AfxAllocZeroed(std::size_t bytes);
 // cannot encode becomes "?"; a byte sequence that is not GBK becomes "?".
 std::string GbkFromUtf8(const std::string& utf8);
 std::string Utf8FromGbk(const std::string& gbk);
+
+// True once the process has begun to end (the main dialog has closed). Long
+// waits of any thread (a sleep, a list call, a platform wait) give up at
+// once. Set by the framework; window-free code may only read it.
+bool AfxIsProcessEnding();
+void AfxSetProcessEnding(bool ending);

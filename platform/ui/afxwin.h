@@ -30,7 +30,7 @@ using INT_PTR = std::intptr_t;
 using UINT_PTR = std::uintptr_t;
 
 // ---------------------------------------------------------------- constants
-enum : int { IDOK = 1, IDCANCEL = 2 };
+enum : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 enum : UINT {
     MB_OK = 0x0,
     MB_OKCANCEL = 0x1,
@@ -124,9 +124,14 @@ public:
     void Bind(wxListCtrl* list, std::weak_ptr<void> lifeline);
 
 private:
-    wxListCtrl* List() const;
+    // Copies the binding and runs `op` on the UI thread with the bound
+    // list; `failure` when the call could not be carried out.
+    template <class R, class Op> R Call(R failure, Op op) const;
+
     wxListCtrl* m_pList = nullptr;
     std::weak_ptr<void> m_lifeline;
+    DWORD m_extendedStyle = 0;
+    mutable int m_busy = 0;  // calls in flight on this object
 };
 
 // ------------------------------------------------------------------ CMenu
@@ -197,6 +202,7 @@ public:
     HICON SetIcon(HICON icon, BOOL bigIcon);
     int MessageBox(const char* text, const char* caption = nullptr, UINT type = MB_OK);
     CWnd* GetNextDlgTabItem(CWnd* control, BOOL previous = FALSE);
+    static CWnd* GetFocus() { return CWnd::GetFocus(); }
     BOOL IsIconic() const;
     void GetClientRect(CRect* rect) const;
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
@@ -209,17 +215,46 @@ public:
     UINT GetTemplateId() const { return m_templateId; }
     // The control with this identifier, wrapped; nullptr if none.
     CWnd* GetDlgItem(int id);
+    // The control with this identifier (a direct child), or nullptr.
+    wxWindow* FindControl(int id) const;
+    // Whether the window exists (between creation in DoModal and its end).
+    bool HasWindow() const;
+    // Shows the system menu at `pos` (client coordinates; wxDefaultPosition:
+    // near the focused control) and raises the chosen command.
+    void ShowSystemMenu(const wxPoint& pos = wxDefaultPosition);
+    // Raises a system command as the system menu does: through the event
+    // table (ON_WM_SYSCOMMAND), else the default handling.
+    void RaiseSysCommand(UINT id, LPARAM lParam = 0);
 
     // ---- used by the event-table macros; not for the program's code
     template <auto Handler> void AfxThunk(wxCommandEvent&);
     template <auto Handler> void AfxNotifyThunk(wxListEvent&);
     void AfxSysCommandThunk(wxCommandEvent& event);
     void AfxPaintThunk(wxPaintEvent& event);
+    // The wrapper of one of this dialog's controls (valid while the window
+    // lives); for the layer.
+    CWnd* AfxWrap(wxWindow* control);
 
 protected:
     bool TryBefore(wxEvent& event) override;
 
 private:
+    void AfxOnCharHook(wxKeyEvent& event);
+    void AfxOnClose(wxCloseEvent& event);
+    void AfxOnContextMenu(wxContextMenuEvent& event);
+    void AfxOnOKCommand(wxCommandEvent& event);
+    void AfxOnCancelCommand(wxCommandEvent& event);
+    void AfxDestroyWindow();
+    void AfxApplyTemplateGeometry(const wxString& name);
+    void AfxClickButton(wxWindow* button);
+    void AfxRaiseCommand(int id);
+
+    void AfxBindList(CListCtrl& control, wxListCtrl* list);
+
+    friend void DDX_Control(CDataExchange* pDX, int idc, CListCtrl& control);
+    friend void DDX_Text(CDataExchange* pDX, int idc, CString& value);
+    friend class CPaintDC;
+
     struct Impl;
     std::unique_ptr<Impl> m_impl;
     UINT m_templateId;
@@ -253,6 +288,8 @@ public:
 };
 
 CWinApp* AfxGetApp();
+// The executable's file version ("1.0.0.1").
+const char* AfxGetFileVersion();
 CDialog* AfxGetMainWnd();
 // The application's message box: owner the main window, caption the
 // application name; an OK-only box without an icon gets the exclamation icon.

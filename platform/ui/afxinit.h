@@ -1,0 +1,32 @@
+// Start and end of the framework, shared by the program's entry (appmain)
+// and the GUI tests' entry. Internal to the layer and its tests.
+#pragma once
+
+#include "platform/ui/afxstr.h"
+
+#include <wx/string.h>
+
+class wxWindow;
+
+// Initialises wxWidgets (GUI), registers the resource names with their
+// numbers, loads the compiled templates and sets the application name to
+// the base name of argv[0] unless the application object has one. False
+// when there is no display (nothing to clean up then).
+bool AfxFrameworkStart(int& argc, char** argv);
+// Releases resources and cleans up wxWidgets.
+void AfxFrameworkEnd();
+// The whole life of the program: start, InitInstance, end. Returns the
+// process status.
+int AfxWinMain(int argc, char** argv);
+
+// The template name registered for resource number `id`; empty if none.
+wxString AfxTemplateName(UINT id);
+
+// A message box owned by `owner` (may be nullptr); the caption is the
+// application name when `caption` is null. Returns IDOK, IDCANCEL, IDYES or
+// IDNO.
+int AfxShowMessageBox(wxWindow* owner, const char* text, const char* caption, UINT type);
+
+// Narrow (GBK) text to and from the toolkit's text.
+wxString AfxWxFromGbk(const char* gbk);
+std::string AfxGbkFromWx(const wxString& text);

@@ -1,0 +1,42 @@
+// GoogleTest main for GUI tests: the framework starts as in the program,
+// with the application name "Orvane"; toolkit assertions fail the test.
+#include "platform/ui/afxinit.h"
+#include "platform/ui/afxwin.h"
+#include "platform/ui/uicall.h"
+
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/debug.h>
+
+#include <cstdio>
+
+namespace {
+
+void FailOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg)
+{
+    ADD_FAILURE_AT(file.utf8_string().c_str(), line)
+        << "wx assertion in " << func.utf8_string() << ": " << cond.utf8_string() << " " << msg.utf8_string();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    if (testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();  // no display needed
+
+    // The toolkit sees the program's name, not the test binary's.
+    char name[] = "Orvane";
+    char* args[] = {name, nullptr};
+    int count = 1;
+    if (!AfxFrameworkStart(count, args)) {
+        std::fprintf(stderr, "GUI tests need a display (run under xvfb-run -a)\n");
+        return 1;
+    }
+    wxSetAssertHandler(FailOnAssert);
+    const int status = RUN_ALL_TESTS();
+    afx::BeginProcessEnd();
+    afx::JoinWorkers(std::chrono::seconds(2));
+    AfxFrameworkEnd();
+    return status;
+}
