@@ -67,19 +67,24 @@ fi
 app=$!
 pids=("$app" "${pids[@]}")
 
-# The window is there when the tree lists a mapped window with its name.
-window_id() {
-  local tree
+# The window is there when the tree lists a mapped window with its name (the
+# toolkit also keeps hidden helper windows under the program's name).
+viewable_window_id() {
+  local tree candidate
   tree=$(xwininfo -root -tree 2>/dev/null) || return 0
-  awk -v name="\"$window\"" 'index($0, name) && $1 ~ /^0x/ { print $1; exit }' <<<"$tree"
+  for candidate in $(awk -v name="\"$window\"" 'index($0, name) && $1 ~ /^0x/ { print $1 }' <<<"$tree"); do
+    if [[ "$(xwininfo -id "$candidate" 2>/dev/null)" == *"Map State: IsViewable"* ]]; then
+      echo "$candidate"
+      return 0
+    fi
+  done
 }
 id=""
 deadline=$((SECONDS + timeout))
 while ((SECONDS < deadline)); do
   kill -0 "$app" 2>/dev/null || { echo "screenshot.sh: ${cmd[0]} ended before its window appeared" >&2; exit 1; }
-  id=$(window_id)
-  if [[ -n $id && "$(xwininfo -id "$id" 2>/dev/null)" == *"Map State: IsViewable"* ]]; then break; fi
-  id=""
+  id=$(viewable_window_id)
+  [[ -z $id ]] || break
   sleep 0.1
 done
 [[ -n $id ]] || { echo "screenshot.sh: no window named $window after ${timeout}s" >&2; exit 1; }
