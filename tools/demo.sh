@@ -37,7 +37,7 @@ echo "demo: simulated 192.168.1.100, 192.168.1.150 (late), 192.168.1.200 (two MA
 # Show every wake-up datagram that crosses the lab's bridge.
 if command -v tcpdump >/dev/null; then
   ip netns exec "$ORVANE_LAB_BRIDGE" tcpdump -l -n -e -i br0 udp port 5050 2>/dev/null \
-    </dev/null | sed -u 's/^/demo: wake seen on the lab bridge: /' &
+    </dev/null | sed -u '/^$/d; s/^/demo: wake seen on the lab bridge: /' &
 fi
 
 client=(ip netns exec "$ORVANE_LAB_CLIENT" "$root/build/Orvane")
