@@ -20,6 +20,29 @@ void FailOnAssert(const wxString& file, int line, const wxString& func, const wx
 
 }  // namespace
 
+// Sanitizer defaults of every GUI test binary (no environment needed). The
+// leak suppressions name only the window system's own libraries, which keep
+// caches and type registrations until exit; lsan.supp holds the same list
+// for running the program itself (LSAN_OPTIONS=suppressions=...).
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libgtk-3.so\n"
+           "leak:libgdk-3.so\n"
+           "leak:libglib-2.0.so\n"
+           "leak:libgobject-2.0.so\n"
+           "leak:libgio-2.0.so\n"
+           "leak:libfontconfig.so\n"
+           "leak:libpango-1.0.so\n"
+           "leak:libpangoft2-1.0.so\n"
+           "leak:libpangocairo-1.0.so\n"
+           "leak:libcairo.so\n"
+           "leak:libharfbuzz.so\n"
+           "leak:libatk-1.0.so\n"
+           "leak:libatk-bridge-2.0.so\n"
+           "leak:libdbus-1.so\n"
+           "leak:libX11.so\n";
+}
+
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);

@@ -1,1 +1,92 @@
+// Workers: start, start failure, sleeps, and the end of the process while a
+// worker sleeps.
+#include "tests/support/guitest.h"
+
+#include "platform/ui/uicall.h"
+
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace guitest;
+
+namespace {
+
+struct Probe {
+    std::atomic<bool> ran{false};
+    std::atomic<bool> finished{false};
+    std::thread::id thread;
+    DWORD sleepMs = 0;
+    std::chrono::steady_clock::duration slept{};
+};
+
+UINT ProbeProc(LPVOID param)
+{
+    auto* probe = static_cast<Probe*>(param);
+    probe->thread = std::this_thread::get_id();
+    probe->ran = true;
+    if (probe->sleepMs) {
+        const auto start = std::chrono::steady_clock::now();
+        Sleep(probe->sleepMs);
+        probe->slept = std::chrono::steady_clock::now() - start;
+    }
+    probe->finished = true;
+    return 1;
+}
+
+}  // namespace
+
+TEST(Workers, StartAtOnceOnTheirOwnThreadWithTheirParameter)
+{
+    Probe probe;
+    ASSERT_NE(AfxBeginThread(ProbeProc, &probe), nullptr);
+    ASSERT_TRUE(PollUntil([&] { return probe.finished.load(); }));
+    EXPECT_NE(probe.thread, std::this_thread::get_id());
+    EXPECT_TRUE(afx::JoinWorkers(1000ms));
+}
+
+TEST(Workers, AFailedStartReturnsNullAndRunsNothing)
+{
+    Probe failed;
+    afx::testing::FailNextThreadStart();
+    EXPECT_EQ(AfxBeginThread(ProbeProc, &failed), nullptr);
+    Probe next;
+    ASSERT_NE(AfxBeginThread(ProbeProc, &next), nullptr);  // only the next one fails
+    ASSERT_TRUE(PollUntil([&] { return next.finished.load(); }));
+    EXPECT_TRUE(afx::JoinWorkers(1000ms));
+    EXPECT_FALSE(failed.ran);
+}
+
+TEST(Workers, SleepLastsItsTime)
+{
+    Probe probe;
+    probe.sleepMs = 30;
+    ASSERT_NE(AfxBeginThread(ProbeProc, &probe), nullptr);
+    ASSERT_TRUE(PollUntil([&] { return probe.finished.load(); }));
+    EXPECT_TRUE(afx::JoinWorkers(1000ms));
+    EXPECT_GE(probe.slept, 30ms);
+}
+
+TEST(Workers, TheProcessEndCutsASleepShortAndTheWorkerCanBeJoined)
+{
+    Probe probe;
+    probe.sleepMs = 60000;
+    ASSERT_NE(AfxBeginThread(ProbeProc, &probe), nullptr);
+    ASSERT_TRUE(PollUntil([&] { return probe.ran.load(); }));
+    EXPECT_FALSE(afx::JoinWorkers(20ms));  // still asleep
+
+    const auto start = std::chrono::steady_clock::now();
+    afx::BeginProcessEnd();
+    EXPECT_TRUE(AfxIsProcessEnding());
+    EXPECT_TRUE(afx::JoinWorkers(1000ms));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_TRUE(probe.finished);
+    EXPECT_LT(probe.slept, 1s);
+
+    // Once ending, a sleep returns at once.
+    const auto again = std::chrono::steady_clock::now();
+    Sleep(60000);
+    EXPECT_LT(std::chrono::steady_clock::now() - again, 100ms);
+    afx::testing::ResetProcessEnd();
+}
