@@ -43,6 +43,22 @@ extern "C" const char* __lsan_default_suppressions()
            "leak:libX11.so\n";
 }
 
+// ThreadSanitizer: the window system's libraries run threads of their own
+// (font loading, GIO workers) and synchronise in ways it cannot see, as
+// they are not instrumented. tsan.supp holds the same list.
+extern "C" const char* __tsan_default_suppressions()
+{
+    return "race:libglib-2.0.so\n"
+           "race:libgio-2.0.so\n"
+           "race:libgobject-2.0.so\n"
+           "race:libfontconfig.so\n"
+           "race:libgtk-3.so\n"
+           "race:libgdk-3.so\n"
+           "race:libpango-1.0.so\n"
+           "race:libcairo.so\n"
+           "race:libdbus-1.so\n";
+}
+
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
