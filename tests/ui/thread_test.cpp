@@ -90,3 +90,39 @@ TEST(Workers, TheProcessEndCutsASleepShortAndTheWorkerCanBeJoined)
     EXPECT_LT(std::chrono::steady_clock::now() - again, 100ms);
     afx::testing::ResetProcessEnd();
 }
+
+namespace {
+
+// Sleeps in many short steps, as the sweep does between answers.
+UINT LongSleeperProc(LPVOID param)
+{
+    auto* probe = static_cast<Probe*>(param);
+    probe->ran = true;
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 100; ++i)
+        Sleep(100);
+    probe->slept = std::chrono::steady_clock::now() - start;
+    probe->finished = true;
+    return 1;
+}
+
+}  // namespace
+
+TEST(Workers, StoppingTheWorkersOfAnObjectEndsOnlyThoseAndJoinsThem)
+{
+    Probe mine, other;
+    ASSERT_NE(AfxBeginThread(LongSleeperProc, &mine), nullptr);
+    ASSERT_NE(AfxBeginThread(LongSleeperProc, &other), nullptr);
+    ASSERT_TRUE(PollUntil([&] { return mine.ran && other.ran; }));
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(afx::StopWorkersUsing(&mine, std::chrono::seconds(5)));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+    EXPECT_TRUE(mine.finished) << "joined before the call returned";
+    EXPECT_FALSE(other.finished) << "a worker given something else goes on";
+
+    EXPECT_TRUE(afx::StopWorkersUsing(&other, std::chrono::seconds(5)));
+    EXPECT_TRUE(other.finished);
+    // Nothing left to stop: returns at once.
+    EXPECT_TRUE(afx::StopWorkersUsing(&mine, std::chrono::seconds(5)));
+}
