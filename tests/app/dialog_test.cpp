@@ -1,13 +1,10 @@
-// The main dialog in a lab client namespace: template, exchange, endings,
-// About, Wake, the adapter fields and the octet fields.
+// The main dialog in a lab client namespace: initialisation, exchange,
+// About, Wake and the adapter fields.
 #include "tests/app/app_test_support.h"
 #include "net/magic_packet.h"
 #include "tests/app/lab_gate.h"
 
 #include <gtest/gtest.h>
-#include <wx/button.h>
-#include <wx/statbox.h>
-#include <wx/stattext.h>
 
 #include <arpa/inet.h>
 
@@ -18,65 +15,6 @@ using namespace apptest;
 using namespace guitest;
 
 namespace {
-
-struct TemplateControl {
-    const char* kind;  // box, label, list, edit, button
-    int id;            // 0 for labels and boxes
-    const char* text;
-    int x, y, w, h;
-};
-
-// The main dialog's template, in template order (which is the tab order).
-const TemplateControl kMainTemplate[] = {
-    {"box", 0, "网络主机", 18, 12, 179, 256},
-    {"list", 1000, "", 29, 27, 154, 229},
-    {"box", 0, "本机信息", 208, 12, 215, 174},
-    {"label", 0, "网卡", 226, 40, 17, 8},
-    {"edit", 1001, "", 249, 37, 155, 14},
-    {"label", 0, "I P", 227, 58, 13, 8},
-    {"edit", 1002, "", 249, 57, 155, 14},
-    {"label", 0, "MAC", 227, 79, 13, 8},
-    {"edit", 1003, "", 249, 77, 155, 14},
-    {"label", 0, "掩码", 227, 100, 17, 8},
-    {"edit", 1004, "", 249, 98, 155, 14},
-    {"label", 0, "网关", 227, 121, 17, 8},
-    {"edit", 1005, "", 249, 118, 155, 14},
-    {"button", 1013, "网络探测", 249, 152, 50, 14},
-    {"button", 1014, "清除列表", 332, 152, 50, 14},
-    {"box", 0, "唤醒", 207, 191, 215, 77},
-    {"label", 0, "MAC", 227, 212, 13, 8},
-    {"label", 0, "－", 267, 212, 9, 8},
-    {"label", 0, "－", 295, 212, 9, 8},
-    {"label", 0, "－", 323, 212, 9, 8},
-    {"label", 0, "－", 351, 212, 9, 8},
-    {"label", 0, "－", 379, 212, 9, 8},
-    {"edit", 1006, "", 249, 209, 13, 12},
-    {"edit", 1007, "", 277, 209, 13, 12},
-    {"edit", 1008, "", 305, 209, 13, 12},
-    {"edit", 1009, "", 333, 209, 13, 12},
-    {"edit", 1010, "", 361, 209, 13, 12},
-    {"edit", 1011, "", 389, 209, 13, 12},
-    {"button", 1012, "唤醒", 249, 237, 50, 14},
-    {"button", 1, "退出", 332, 237, 50, 14},
-};
-
-const std::vector<int> kTabOrder = {1000, 1001, 1002, 1003, 1004, 1005, 1013, 1014,
-                                    1006, 1007, 1008, 1009, 1010, 1011, 1012, 1};
-
-std::string KindOf(wxWindow* w)
-{
-    if (dynamic_cast<wxStaticBox*>(w))
-        return "box";
-    if (dynamic_cast<wxStaticText*>(w))
-        return "label";
-    if (dynamic_cast<wxListCtrl*>(w))
-        return "list";
-    if (dynamic_cast<wxTextCtrl*>(w))
-        return "edit";
-    if (dynamic_cast<wxButton*>(w))
-        return "button";
-    return "other";
-}
 
 void SetOctets(TestDlg& dlg, const char* a, const char* b, const char* c, const char* d, const char* e, const char* f)
 {
@@ -94,60 +32,15 @@ protected:
     void SetUp() override { ResetGlobals(); }
 };
 
-// ----------------------------------------------------------------- template
-
-TEST_F(DialogTest, TemplateBuildsEveryControlInPlace)
+// The template itself is checked with the framework's tests; here, what the
+// dialog's own initialisation adds to it.
+TEST_F(DialogTest, InitialisationSetsUpTheHostListAndTheFocus)
 {
     REQUIRE_LAB();
     TestDlg dlg;
     RunModal(dlg, [](CDialog& d) {
         EXPECT_EQ(Utf8(d.GetTitle()), "Orvane");
-        EXPECT_EQ(d.GetClientSize(), d.ConvertDialogToPixels(wxSize(448, 292)));
-        EXPECT_FALSE(d.HasFlag(wxMINIMIZE_BOX));
-        EXPECT_FALSE(d.HasFlag(wxMAXIMIZE_BOX));
-
-        const wxWindowList& children = d.GetChildren();
-        ASSERT_EQ(children.size(), std::size(kMainTemplate));
-        size_t i = 0;
-        for (wxWindow* child : children) {
-            const TemplateControl& t = kMainTemplate[i++];
-            SCOPED_TRACE(std::string(t.kind) + " " + std::to_string(t.id) + " " + t.text);
-            EXPECT_EQ(KindOf(child), t.kind);
-            if (t.id != 0) {
-                EXPECT_EQ(child->GetId(), t.id);
-            }
-            if (std::string(t.kind) != "edit" && std::string(t.kind) != "list") {
-                EXPECT_EQ(Utf8(child->GetLabel()), t.text);
-            }
-            EXPECT_EQ(child->GetPosition(), d.ConvertDialogToPixels(wxPoint(t.x, t.y)));
-            EXPECT_EQ(child->GetSize(), d.ConvertDialogToPixels(wxSize(t.w, t.h)));
-            if (std::string(t.kind) == "edit") {
-                const bool readOnly = t.id <= 1005;
-                EXPECT_EQ(!static_cast<wxTextCtrl*>(child)->IsEditable(), readOnly);
-            }
-            if (std::string(t.kind) == "button") {
-                EXPECT_NE(d.GetDefaultItem(), child) << "no button is the default";
-            }
-        }
-
-        std::vector<int> tabStops;
-        for (wxWindow* child : children)
-            if (child->AcceptsFocusFromKeyboard() && child->IsEnabled() && child->IsShown())
-                tabStops.push_back(child->GetId());
-        EXPECT_EQ(tabStops, kTabOrder);
-
-        // The framework's tab-order walk agrees, and wraps at the end.
-        std::vector<int> walked;
-        CWnd* w = d.GetDlgItem(1000);
-        for (size_t n = 0; n <= kTabOrder.size() && w != nullptr; ++n) {
-            walked.push_back(w->GetDlgCtrlID());
-            w = d.GetNextDlgTabItem(w);
-        }
-        std::vector<int> expectedWalk = kTabOrder;
-        expectedWalk.push_back(1000);
-        EXPECT_EQ(walked, expectedWalk);
-
-        // The host list: two centred columns, the first tab stop has the focus.
+        // Two centred columns, both inserted at position 1.
         wxListCtrl* list = List(d);
         ASSERT_EQ(list->GetColumnCount(), 2);
         wxListItem column;
@@ -158,7 +51,13 @@ TEST_F(DialogTest, TemplateBuildsEveryControlInPlace)
         list->GetColumn(1, column);
         EXPECT_EQ(Utf8(column.GetText()), "MAC地址");
         EXPECT_EQ(column.GetWidth(), 115);
-        EXPECT_TRUE(PollUntil([&] { return FocusedId(d) == 1000; }));
+        EXPECT_EQ(list->GetItemCount(), 0);
+        for (int id = IDC_ADAPTER_NAME; id <= IDC_LOCAL_GATEWAY; ++id)
+            EXPECT_FALSE(Edit(d, id)->IsEditable()) << id;
+        for (int id = IDC_MAC1; id <= IDC_MAC6; ++id)
+            EXPECT_TRUE(Edit(d, id)->IsEditable()) << id;
+        // TRUE from OnInitDialog: the first tab stop, the host list, has the focus.
+        EXPECT_TRUE(PollUntil([&] { return FocusedId(d) == IDC_HOST_LIST; }));
         d.EndDialog(IDCANCEL);
     });
 }
@@ -184,69 +83,6 @@ TEST_F(DialogTest, LoadingTheFieldsRunsNoHandler)
         EXPECT_EQ(dlg.m_strMac3, "CD");
         d.EndDialog(IDCANCEL);
     });
-}
-
-// ------------------------------------------------------------------ endings
-
-TEST_F(DialogTest, EnterEscExitAndCloseEndTheDialog)
-{
-    REQUIRE_LAB();
-    struct Ending {
-        const char* how;
-        std::function<void(CDialog&)> act;
-        INT_PTR result;
-    };
-    const Ending endings[] = {
-        {"Enter in the host list (focused at start)",
-         [](CDialog&) { PressKey(WXK_RETURN); }, IDOK},
-        {"Enter in an octet field",
-         [](CDialog& d) {
-             ASSERT_TRUE(FocusControl(d, FindControl(d, IDC_MAC2)));
-             PressKey(WXK_RETURN);
-         },
-         IDOK},
-        {"Enter in a read-only field",
-         [](CDialog& d) {
-             ASSERT_TRUE(FocusControl(d, FindControl(d, IDC_LOCAL_IP)));
-             PressKey(WXK_RETURN);
-         },
-         IDOK},
-        {"Esc", [](CDialog&) { PressKey(WXK_ESCAPE); }, IDCANCEL},
-        {"Exit clicked", [](CDialog& d) { Click(FindControl(d, IDOK)); }, IDOK},
-        {"close box", [](CDialog& d) { d.Close(); }, IDCANCEL},
-    };
-    for (const Ending& e : endings) {
-        SCOPED_TRACE(e.how);
-        TestDlg dlg;
-        const INT_PTR result = RunModal(dlg, [&](CDialog& d) {
-            ASSERT_TRUE(FocusControl(d, FindControl(d, IDC_HOST_LIST)));
-            e.act(d);
-        });
-        EXPECT_EQ(result, e.result);
-    }
-}
-
-TEST_F(DialogTest, EnterAndSpaceOnAPushButtonClickIt)
-{
-    REQUIRE_LAB();
-    for (int key : {static_cast<int>(WXK_RETURN), static_cast<int>(WXK_SPACE)}) {
-        SCOPED_TRACE(key == WXK_RETURN ? "Enter" : "Space");
-        MessageBoxWatcher boxes;
-        Listener here("", WAKE_PORT);
-        TestDlg dlg;
-        const INT_PTR result = RunModal(dlg, [&](CDialog& d) {
-            // Wake with empty fields: the click shows its message, sends nothing.
-            ASSERT_TRUE(FocusControl(d, FindControl(d, IDC_WAKE)));
-            PressKey(key);
-            ASSERT_TRUE(PollUntil([&] { return boxes.Count() == 1; }));
-            EXPECT_TRUE(d.IsShown()) << "the dialog must stay open";
-            d.EndDialog(IDCANCEL);
-        });
-        EXPECT_EQ(result, IDCANCEL);
-        ASSERT_EQ(boxes.Count(), 1u);
-        EXPECT_EQ(boxes.Boxes()[0].text, "You should fill in all MAC address fields");
-        EXPECT_TRUE(here.Received().empty());
-    }
 }
 
 // -------------------------------------------------------------------- About

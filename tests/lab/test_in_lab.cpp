@@ -28,19 +28,6 @@ class InLab : public ::testing::Test {
     return v ? v : "";
   }
 };
-
-TEST_F(InLab, EnvironmentNamesTheLab) {
-  std::string lab = Env("ORVANE_LAB");
-  EXPECT_EQ(lab.rfind("orv", 0), 0u) << lab;
-  EXPECT_EQ(Env("ORVANE_LAB_CLIENT"), lab + "-c");
-  EXPECT_EQ(Env("ORVANE_LAB_BRIDGE"), lab + "-b");
-  EXPECT_EQ(Env("ORVANE_LAB_HOSTS"), lab + "-h1 " + lab + "-h2");
-  EXPECT_EQ(Env("ORVANE_LAB_HOST_IPS"), "192.168.1.1 192.168.1.7");
-  EXPECT_EQ(Env("ORVANE_LAB_CLIENT_IF"), "eth0");
-  for (const char* role : {"-c", "-b", "-h1", "-h2"})
-    EXPECT_TRUE(NamespaceExists(lab + role)) << lab + role;
-}
-
 TEST_F(InLab, GuardAcceptsEveryNamespaceOfTheLab) {
   EXPECT_EQ(LabNamespaceProblem(), "");
   EXPECT_EQ(NotInitialNamespaceProblem(), "");
@@ -143,44 +130,4 @@ TEST_F(InLab, UnsolicitedClaimArrivesWithEveryRequest) {
     EXPECT_EQ(claims, 1);
   }
 }
-
-TEST_F(InLab, DelayedAnswerDoesNotHoldBackOthers) {
-  RawArp arp("eth0");
-  ASSERT_EQ(arp.problem(), "");
-  ASSERT_TRUE(arp.Send(ArpRequest(kClientMac, kClientIp, "192.168.1.51")));
-  ASSERT_TRUE(arp.Send(ArpRequest(kClientMac, kClientIp, "192.168.1.50")));
-  auto replies = arp.Replies(1500ms, [](const std::vector<Received>& got) {
-    for (const auto& r : got)
-      if (SenderIp(r.frame) == "192.168.1.51") return true;
-    return false;
-  });
-  std::vector<std::string> order;
-  for (const auto& r : replies) {
-    std::string ip = SenderIp(r.frame);
-    if (ip == "192.168.1.50" || ip == "192.168.1.51") order.push_back(ip);
-  }
-  EXPECT_EQ(order, (std::vector<std::string>{"192.168.1.50", "192.168.1.51"}));
-}
-
-TEST_F(InLab, EveryRequestGetsItsOwnDelayedAnswer) {
-  RawArp arp("eth0");
-  ASSERT_EQ(arp.problem(), "");
-  const char* other_ip = "192.168.1.99";  // a second asker: the reply goes to it
-  const Mac other_mac = MacOf("02:4f:52:00:01:99");
-  ASSERT_TRUE(arp.Send(ArpRequest(kClientMac, kClientIp, "192.168.1.51")));
-  ASSERT_TRUE(arp.Send(ArpRequest(other_mac, other_ip, "192.168.1.51")));
-  // The second reply is unicast to a MAC the bridge learnt on our port.
-  auto replies = arp.Replies(1500ms, [](const std::vector<Received>& got) {
-    int n = 0;
-    for (const auto& r : got) n += SenderIp(r.frame) == "192.168.1.51";
-    return n == 2;
-  });
-  std::vector<Bytes> mine;
-  for (const auto& r : replies)
-    if (SenderIp(r.frame) == "192.168.1.51") mine.push_back(r.frame);
-  const Mac m51 = MacOf("02:4f:52:00:00:51");
-  EXPECT_EQ(Hex(mine), Hex(std::vector<Bytes>{ArpReply(m51, "192.168.1.51", kClientMac, kClientIp),
-                                               ArpReply(m51, "192.168.1.51", other_mac, other_ip)}));
-}
-
 }  // namespace

@@ -136,107 +136,7 @@ TEST_F(LabTools, ResponderRefusesToRunOutsideALab) {
     EXPECT_NE(r.out.find("arp-responder: refusing to run"), std::string::npos) << r.out;
   }
 }
-
-TEST_F(LabTools, ResponderRejectsBadArguments) {
-  std::string name = NewName("q");
-  Up(name, "");
-  for (const char* args : {"--answer 192.168.1.5", "--answer 192.168.1.5=zz:00:00:00:00:00",
-                           "--answer 192.168.1.5=02:4f:52:00:00:05,hlen=7",
-                           "--answer 192.168.1.5=02:4f:52:00:00:05,color=red",
-                           "--unsolicited 192.168.1.5=02:4f:52:00:00:05,delay=5", "--bogus"}) {
-    SCOPED_TRACE(args);
-    ShellResult r = Shell("ip netns exec " + name + "-b '" + ResponderPath() + "' " + args +
-                          " 2>&1");
-    EXPECT_EQ(r.status, 2) << r.out;
-  }
-}
-
 // ------------------------------------------------------------ topology --
-
-TEST_F(LabTools, UpPrintsTheNamesAndTheTopologyIsBuilt) {
-  std::string name = NewName("u");
-  auto vars = Up(name,
-                 "--host 192.168.1.1 --host 192.168.1.200=02:4f:52:00:00:c8 "
-                 "--client-addr2 192.168.1.24/24 --client-extra wlan0:10.1.0.5/16 "
-                 "--client-extra eth1:none:02:4f:52:00:09:01:down "
-                 "--client-extra eth2:172.16.5.2/24:private");
-  EXPECT_EQ(vars["ORVANE_LAB"], name);
-  EXPECT_EQ(vars["ORVANE_LAB_CLIENT"], name + "-c");
-  EXPECT_EQ(vars["ORVANE_LAB_BRIDGE"], name + "-b");
-  EXPECT_EQ(vars["ORVANE_LAB_HOSTS"], name + "-h1 " + name + "-h2");
-  EXPECT_EQ(vars["ORVANE_LAB_HOST_IPS"], "192.168.1.1 192.168.1.200");
-  EXPECT_EQ(vars["ORVANE_LAB_HOST_MACS"], "02:4f:52:00:02:01 02:4f:52:00:00:c8");
-  EXPECT_EQ(vars["ORVANE_LAB_CLIENT_IF"], "eth0");
-  EXPECT_EQ(vars["ORVANE_LAB_CLIENT_IP"], "192.168.1.23");
-  EXPECT_EQ(vars["ORVANE_LAB_GATEWAY"], "192.168.1.1");
-
-  std::string c = name + "-c";
-  EXPECT_EQ(Shell("ip -n " + c + " -br -4 addr show dev eth0").out.find(
-                "192.168.1.23/24 192.168.1.24/24") != std::string::npos,
-            true);
-  struct Line {
-    std::string command, expected;
-  };
-  const Line lines[] = {
-      {"ip -n " + c + " -o link show dev eth0", "link/ether 02:4f:52:00:01:17"},
-      {"ip -n " + c + " -o link show dev wlan0", "link/ether 02:4f:52:00:01:21"},
-      {"ip -n " + c + " -o -4 addr show dev wlan0", "inet 10.1.0.5/16"},
-      {"ip -n " + c + " -o link show dev eth1", "state DOWN"},
-      {"ip -n " + c + " -o link show dev eth1", "link/ether 02:4f:52:00:09:01"},
-      {"ip -n " + c + " -o -4 addr show dev eth2", "inet 172.16.5.2/24"},
-      {"ip -n " + c + " route show default", "default via 192.168.1.1 dev eth0"},
-      {"ip -n " + name + "-h2 -o -4 addr show dev eth0", "inet 192.168.1.200/24"},
-      {"ip -n " + name + "-h2 -o link show dev eth0", "link/ether 02:4f:52:00:00:c8"},
-      {"ip -n " + name + "-p3 -o link show dev eth0", "state UP"},
-      {"ip -n " + name + "-b -o link show dev br0", "link/ether 02:4f:52:"},
-      {"ip netns exec " + c + " cat /proc/sys/net/ipv4/conf/all/arp_ignore", "1"},
-      {"ip netns exec " + c + " cat /proc/sys/net/ipv4/conf/all/arp_announce", "2"},
-  };
-  for (const auto& l : lines) {
-    std::string out = Shell(l.command).out;
-    EXPECT_NE(out.find(l.expected), std::string::npos) << l.command << "\n" << out;
-  }
-  // eth1 has no IPv4 address; eth1 is down, so it carries no route either.
-  EXPECT_EQ(Shell("ip -n " + c + " -o -4 addr show dev eth1").out, "");
-}
-
-TEST_F(LabTools, RouteAndLoopbackOnlyVariants) {
-  struct Case {
-    const char* tag;
-    const char* topology;
-    const char* command;   // run in the client
-    const char* expected;  // exact output
-  };
-  const Case cases[] = {
-      {"n", "--no-route", "ip route show default", ""},
-      {"g", "--gateway 192.168.1.254 --host 192.168.1.254", "ip route show default",
-       "default via 192.168.1.254 dev eth0 onlink \n"},
-      {"l", "--client-loopback-only", "ls /sys/class/net", "lo\n"},
-      {"p", "--client 10.20.30.40/8 --gateway 10.0.0.1 --host 10.0.0.1",
-       "sh -c \"ip -o -4 addr show dev eth0 | cut -d' ' -f7; ip route show default\"",
-       "10.20.30.40/8\ndefault via 10.0.0.1 dev eth0 onlink \n"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.topology);
-    std::string name = NewName(c.tag);
-    Up(name, c.topology);
-    EXPECT_EQ(Shell("ip netns exec " + name + "-c " + c.command).out, c.expected);
-  }
-}
-
-TEST_F(LabTools, BadTopologiesAreRefusedAndLeaveNothing) {
-  for (const char* topology :
-       {"--client 192.168.1.300/24", "--client-mac 02:4f:52", "--host 1.2.3", "--gateway",
-        "--client-extra eth0:10.0.0.1/24", "--client-extra :10.0.0.1/24", "--frobnicate"}) {
-    SCOPED_TRACE(topology);
-    std::string name = NewName("x");
-    ShellResult r = Shell(Lab("up " + name + " " + topology + " 2>/dev/null"));
-    EXPECT_NE(r.status, 0);
-    EXPECT_TRUE(NamespacesOf(name).empty());
-    labs_.pop_back();
-  }
-}
-
 // ------------------------------------------------------------ isolation --
 
 TEST_F(LabTools, TwoLabsRunAtOnceAndStaySeparate) {
@@ -274,17 +174,6 @@ TEST_F(LabTools, TwoLabsRunAtOnceAndStaySeparate) {
   EXPECT_EQ(Shell(Lab("down " + b)).status, 0);
   EXPECT_TRUE(NamespacesOf(b).empty());
 }
-
-TEST_F(LabTools, ALabCanBeBuiltFromInsideAnother) {
-  std::string outer = NewName("o"), inner = NewName("i");
-  ShellResult r = Shell(Lab("run --name " + outer + " -- '" + LabScript() + "' run --name " + inner +
-                            " -- sh -c 'echo $ORVANE_LAB; ls /sys/class/net'"));
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, inner + "\neth0\nlo\n");
-  EXPECT_TRUE(NamespacesOf(outer).empty());
-  EXPECT_TRUE(NamespacesOf(inner).empty());
-}
-
 // -------------------------------------------------------------- teardown --
 
 TEST_F(LabTools, RunPassesTheStatusAndAlwaysRemovesTheLab) {
@@ -302,34 +191,6 @@ TEST_F(LabTools, RunPassesTheStatusAndAlwaysRemovesTheLab) {
     EXPECT_FALSE(WaitFor([&] { return access(("/run/orvane-lab/" + name).c_str(), F_OK) == 0; }, 0ms));
   }
 }
-
-TEST_F(LabTools, RunStopsTheResponderAndLeftoverProcesses) {
-  std::string name = NewName("k");
-  std::string pidfile = "/tmp/" + name + ".pids";
-  // A background process the command leaves behind, and the responder.
-  ShellResult r = Shell(Lab("run --name " + name +
-                            " --responder '--answer 192.168.1.50=02:4f:52:00:00:50' -- sh -c '"
-                            "sleep 60 & echo $! > " + pidfile + "; ip netns pids $ORVANE_LAB_BRIDGE >> " +
-                            pidfile + "; exit 4'"));
-  EXPECT_EQ(r.status, 4);
-  std::ifstream in(pidfile);
-  std::vector<pid_t> pids;
-  for (pid_t pid; in >> pid;) pids.push_back(pid);
-  std::remove(pidfile.c_str());
-  ASSERT_EQ(pids.size(), 2u);  // the sleep and the responder
-  for (pid_t pid : pids) EXPECT_TRUE(WaitFor([&] { return !ProcessAlive(pid); }, 2s)) << pid;
-  EXPECT_TRUE(NamespacesOf(name).empty());
-}
-
-TEST_F(LabTools, FailedBuildLeavesNothing) {
-  std::string name = NewName("f");
-  // The responder dies on its bad argument after the namespaces exist.
-  ShellResult r =
-      Shell(Lab("run --name " + name + " --responder '--answer nonsense' -- true 2>/dev/null"));
-  EXPECT_EQ(r.status, 125);
-  EXPECT_TRUE(NamespacesOf(name).empty());
-}
-
 pid_t SpawnLab(const std::string& name, const std::string& marker) {
   std::string script = LabScript();
   std::string cmd = "echo $$ > " + marker + "; exec sleep 60";
@@ -385,27 +246,4 @@ TEST_F(LabTools, SignalsEndTheCommandAndRemoveTheLab) {
     std::remove(marker.c_str());
   }
 }
-
-TEST_F(LabTools, GcRemovesOrphanedLabsOnly) {
-  std::string orphan = NewName("z"), kept = NewName("m");
-  std::string marker = "/tmp/" + orphan + ".pid";
-  std::remove(marker.c_str());
-  Up(kept, "");
-  pid_t lab = SpawnLab(orphan, marker);
-  ASSERT_GT(lab, 0);
-  ASSERT_TRUE(WaitFor([&] { return ReadPid(marker) > 0; }, 5s));
-  pid_t command = ReadPid(marker);
-  // Killed outright, the script cannot clean up: the lab is left over.
-  kill(lab, SIGKILL);
-  WaitStatus(lab, 5s);
-  EXPECT_EQ(NamespacesOf(orphan).size(), 3u);
-  EXPECT_TRUE(ProcessAlive(command));
-
-  EXPECT_EQ(Shell(Lab("gc 2>/dev/null")).status, 0);
-  EXPECT_TRUE(NamespacesOf(orphan).empty());
-  EXPECT_TRUE(WaitFor([&] { return !ProcessAlive(command); }, 2s));
-  EXPECT_EQ(NamespacesOf(kept).size(), 3u);  // made by `up`: kept until down
-  std::remove(marker.c_str());
-}
-
 }  // namespace
