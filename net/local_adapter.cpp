@@ -2,6 +2,7 @@
 // the platform lists fills the five read-only fields and sets the subnet.
 #include "app/OrvaneDlg.h"
 #include "net/globals.h"
+#include "net/octets.h"
 #include "platform/net/winsock.h"
 
 #include <cstring>
@@ -32,7 +33,6 @@ void COrvaneDlg::QueryLocalAdapter()
     m_strLocalIp = DottedText(g_localIp);
     m_strLocalMask = DottedText(g_localMask);
     m_strLocalGateway = DottedText(m_gateway);
-    m_strLocalMac.Format("%02X-%02X-%02X-%02X-%02X-%02X\n", m_localMac[0], m_localMac[1], m_localMac[2],
-                         m_localMac[3], m_localMac[4], m_localMac[5]);
+    m_strLocalMac = MacText(m_localMac) + "\n";
     m_strAdapterName = pAdapter->AdapterName;
 }

@@ -11,6 +11,13 @@ int HexOctetToInt(CString piece)
     return static_cast<int>(std::strtol(buffer, nullptr, 16));
 }
 
+CString MacText(const BYTE (&mac)[6])
+{
+    CString text;
+    text.Format("%02X-%02X-%02X-%02X-%02X-%02X", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
+    return text;
+}
+
 void MacOctetsFromFields(const CString (&fields)[6], BYTE (&octets)[6])
 {
     CString joined;

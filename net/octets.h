@@ -12,3 +12,6 @@ int HexOctetToInt(CString piece);
 // so a field of one or three characters shifts the cut and only the first
 // twelve bytes count. Each octet is the low 8 bits of its piece's value.
 void MacOctetsFromFields(const CString (&fields)[6], BYTE (&octets)[6]);
+
+// The text of a hardware address: six upper-case hex pairs joined by "-".
+CString MacText(const BYTE (&mac)[6]);

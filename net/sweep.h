@@ -3,20 +3,13 @@
 #pragma once
 
 #include "net/globals.h"
+#include "net/octets.h"
 #include "platform/net/iphlpapi.h"
 #include "platform/net/winsock.h"
 
 // After each answer the sweep pauses, so the rows arrive at a pace a person
 // can follow; a silent address already cost the whole ARP wait.
 constexpr DWORD SWEEP_PAUSE_AFTER_ANSWER_MS = 50;
-
-// The host list's text of a hardware address: six upper-case hex pairs.
-inline CString MacText(const BYTE (&mac)[6])
-{
-    CString text;
-    text.Format("%02X-%02X-%02X-%02X-%02X-%02X", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
-    return text;
-}
 
 // Probes network + 1 .. broadcast - 1 of g_localIp/g_localMask through
 // `sendArp` (shaped like SendARP), adds a row to `list` (InsertItem and

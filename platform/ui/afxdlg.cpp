@@ -2,7 +2,6 @@
 // notification lock-out, keys, the system menu, focus and painting.
 #include "platform/ui/afxinit.h"
 #include "platform/ui/afxwin.h"
-#include "platform/ui/uicall.h"
 #include "platform/ui/upperedit.h"
 
 #include <wx/app.h>
@@ -195,10 +194,9 @@ INT_PTR CDialog::DoModal()
         if (!m_impl->endRequested) m_impl->result = code;
     }
     const INT_PTR result = m_impl->result;
+    // Workers handed one of its lists are stopped by the list itself
+    // before it is destroyed (~CListCtrl).
     AfxDestroyWindow();
-    // The main window has closed: the process is ending, and workers must
-    // stop using what the program is about to destroy.
-    if (AfxGetMainWnd() == this) afx::BeginProcessEnd();
     return result;
 }
 

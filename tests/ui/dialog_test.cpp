@@ -515,7 +515,7 @@ TEST(MessageBoxes, ApplicationBoxIsOwnedByTheMainWindowAndWarnsByDefault)
         AfxGetApp()->m_pMainWnd = &dlg;
         AfxMessageBox("plain");
         AfxMessageBox("error", MB_OK | MB_ICONHAND);
-        AfxGetApp()->m_pMainWnd = nullptr;  // the real main window ends the process
+        AfxGetApp()->m_pMainWnd = nullptr;
         AfxMessageBox("no owner");
         d.EndDialog(IDCANCEL);
     });
@@ -547,7 +547,7 @@ TEST(NestedDialogs, AboutBoxIsCentredOverItsOwner)
         const wxPoint aboutCentre = aboutRect.GetPosition() + aboutRect.GetSize() / 2;
         EXPECT_NEAR(aboutCentre.x, ownerCentre.x, 40);
         EXPECT_NEAR(aboutCentre.y, ownerCentre.y, 40);
-        AfxGetApp()->m_pMainWnd = nullptr;  // closing the main window ends the process
+        AfxGetApp()->m_pMainWnd = nullptr;
         d.EndDialog(IDCANCEL);
     });
 }
