@@ -16,11 +16,15 @@ namespace {
 std::unique_ptr<wxIconBundle> g_mainIcon;
 }
 
-void AfxLoadWindowResources() { OrvaneInitXmlResource(); }
+void AfxLoadWindowResources()
+{
+    OrvaneInitXmlResource();
+}
 
 const wxIconBundle* AfxResourceIconGroup(unsigned int id)
 {
-    if (id != IDR_MAINFRAME) return nullptr;
+    if (id != IDR_MAINFRAME)
+        return nullptr;
     if (!g_mainIcon) {
         g_mainIcon = std::make_unique<wxIconBundle>();
         g_mainIcon->AddIcon(wxIcon(orvane16_xpm));
@@ -29,4 +33,7 @@ const wxIconBundle* AfxResourceIconGroup(unsigned int id)
     return g_mainIcon.get();
 }
 
-void AfxReleaseWindowResources() { g_mainIcon.reset(); }
+void AfxReleaseWindowResources()
+{
+    g_mainIcon.reset();
+}

@@ -5,9 +5,9 @@
 const char* AfxResourceStringUtf8(unsigned int id)
 {
     switch (id) {
-    case IDS_ABOUTBOX:
-        return "关于 Orvane(&A)...";
-    default:
-        return nullptr;
+        case IDS_ABOUTBOX:
+            return "关于 Orvane(&A)...";
+        default:
+            return nullptr;
     }
 }

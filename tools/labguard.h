@@ -6,7 +6,6 @@
 
 #include <string>
 
-
 // Locally administered, so never a real vendor's address.
 inline constexpr unsigned char kLabMacPrefix[3] = {0x02, 0x4f, 0x52};
 
@@ -27,4 +26,3 @@ void RequireLabNamespace(const char* who);
 // namespace file <name> when it contains a '/'. False, with errno set, on
 // failure.
 bool EnterNetNamespace(const std::string& name);
-

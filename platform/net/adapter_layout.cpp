@@ -30,15 +30,17 @@ bool IsActive(const AdapterFacts& adapter)
 }
 
 // Copies at most size - 1 bytes and always ends the text.
-template <std::size_t N>
-void CopyText(char (&out)[N], std::string_view text)
+template <std::size_t N> void CopyText(char (&out)[N], std::string_view text)
 {
     const std::size_t n = std::min(text.size(), N - 1);
     std::memcpy(out, text.data(), n);
     std::memset(out + n, 0, N - n);
 }
 
-void PutText(IP_ADDRESS_STRING& out, const char* text) { CopyText(out.String, text); }
+void PutText(IP_ADDRESS_STRING& out, const char* text)
+{
+    CopyText(out.String, text);
+}
 
 void PutAddress(IP_ADDRESS_STRING& out, IPAddr address)
 {
@@ -56,12 +58,12 @@ std::size_t ExtraEntries(const AdapterFacts& adapter)
 UINT RecordType(std::uint16_t hardwareType)
 {
     switch (hardwareType) {
-    case ARPHRD_ETHER:
-        return kTypeEthernet;
-    case ARPHRD_PPP:
-        return kTypePpp;
-    default:
-        return kTypeOther;
+        case ARPHRD_ETHER:
+            return kTypeEthernet;
+        case ARPHRD_PPP:
+            return kTypePpp;
+        default:
+            return kTypeOther;
     }
 }
 
@@ -78,8 +80,8 @@ void AttachDefaultRoutes(std::vector<AdapterFacts>& adapters, const std::vector<
             adapter->holdsDefaultRoute = true;
             adapter->defaultMetric = route.metric;
         }
-        if (route.gateway != 0 &&
-            std::find(adapter->gateways.begin(), adapter->gateways.end(), route.gateway) == adapter->gateways.end())
+        if (route.gateway != 0 && std::find(adapter->gateways.begin(), adapter->gateways.end(),
+                                            route.gateway) == adapter->gateways.end())
             adapter->gateways.push_back(route.gateway);
     }
 }
@@ -130,7 +132,8 @@ DWORD WriteAdapterInfo(const std::vector<AdapterFacts>& adapters, PIP_ADAPTER_IN
     auto* base = reinterpret_cast<unsigned char*>(buffer);
     // Records first, as an array, so that both walking the Next chain and
     // indexing work; then the entries beyond each inline first one.
-    IP_ADDR_STRING* spare = reinterpret_cast<IP_ADDR_STRING*>(base + adapters.size() * sizeof(IP_ADAPTER_INFO));
+    IP_ADDR_STRING* spare =
+        reinterpret_cast<IP_ADDR_STRING*>(base + adapters.size() * sizeof(IP_ADAPTER_INFO));
     const auto take = [&spare]() { return new (spare++) IP_ADDR_STRING{}; };
 
     IP_ADAPTER_INFO* previous = nullptr;

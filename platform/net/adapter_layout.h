@@ -21,14 +21,14 @@ struct Ipv4Address {
 struct AdapterFacts {
     std::string name;
     std::uint32_t index = 0;
-    unsigned flags = 0;                // IFF_* of the interface
-    std::uint16_t hardwareType = 0;    // ARPHRD_*
-    std::uint8_t addressLength = 0;    // hardware address bytes (6 for Ethernet)
+    unsigned flags = 0;              // IFF_* of the interface
+    std::uint16_t hardwareType = 0;  // ARPHRD_*
+    std::uint8_t addressLength = 0;  // hardware address bytes (6 for Ethernet)
     std::array<std::uint8_t, MAX_ADAPTER_ADDRESS_LENGTH> address{};
-    std::vector<Ipv4Address> ipv4;     // in the kernel's order
-    std::vector<IPAddr> gateways;      // distinct, lowest metric first
-    bool holdsDefaultRoute = false;    // a main-table default route leaves through it
-    std::uint32_t defaultMetric = 0;   // the lowest such route's metric
+    std::vector<Ipv4Address> ipv4;    // in the kernel's order
+    std::vector<IPAddr> gateways;     // distinct, lowest metric first
+    bool holdsDefaultRoute = false;   // a main-table default route leaves through it
+    std::uint32_t defaultMetric = 0;  // the lowest such route's metric
 };
 
 // Gives each adapter its default routes; `defaults` is lowest metric first

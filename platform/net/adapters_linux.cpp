@@ -112,13 +112,13 @@ bool ReadMainDefaultRoutes(std::vector<nl::DefaultRoute>& out)
             return false;
         }
         switch (nl::ReadRouteChunk(buffer.data(), static_cast<std::size_t>(received), seq, portid, routes)) {
-        case nl::ChunkResult::More:
-            continue;
-        case nl::ChunkResult::Done:
-            out = nl::MainDefaultRoutes(routes);
-            return true;
-        case nl::ChunkResult::Failed:
-            return false;
+            case nl::ChunkResult::More:
+                continue;
+            case nl::ChunkResult::Done:
+                out = nl::MainDefaultRoutes(routes);
+                return true;
+            case nl::ChunkResult::Failed:
+                return false;
         }
     }
 }

@@ -17,7 +17,10 @@ std::uint16_t Get16(const std::uint8_t* at)
 }
 
 // IPAddr values are already in network order: copy their bytes as they lie.
-void PutAddr(std::uint8_t* at, IPAddr value) { std::memcpy(at, &value, 4); }
+void PutAddr(std::uint8_t* at, IPAddr value)
+{
+    std::memcpy(at, &value, 4);
+}
 
 IPAddr GetAddr(const std::uint8_t* at)
 {

@@ -12,15 +12,13 @@
 namespace orvane::nl {
 namespace {
 
-template <int N>
-struct Attributes {
+template <int N> struct Attributes {
     const nlattr* at[N + 1] = {};
 };
 
 // Keeps the last attribute of each known type; an attribute whose payload
 // is too short for its type makes the whole message malformed.
-template <int N>
-int KeepAttribute(const nlattr* attribute, void* data)
+template <int N> int KeepAttribute(const nlattr* attribute, void* data)
 {
     auto* table = static_cast<Attributes<N>*>(data);
     const int type = mnl_attr_get_type(attribute);
@@ -66,8 +64,8 @@ bool AppendNextHops(const nlattr* multipath, const RouteEntry& base, std::vector
         entry.gateway = 0;
         Attributes<RTA_MAX> nested;
         const std::size_t header = RTNH_ALIGN(sizeof(rtnexthop));
-        if (hop.rtnh_len > header &&
-            mnl_attr_parse_payload(bytes + header, hop.rtnh_len - header, KeepAttribute<RTA_MAX>, &nested) < 0)
+        if (hop.rtnh_len > header && mnl_attr_parse_payload(bytes + header, hop.rtnh_len - header,
+                                                            KeepAttribute<RTA_MAX>, &nested) < 0)
             return false;
         if (!Ipv4(nested.at[RTA_GATEWAY], entry.gateway))
             return false;
@@ -81,7 +79,8 @@ bool AppendNextHops(const nlattr* multipath, const RouteEntry& base, std::vector
 
 int OnRouteMessage(const nlmsghdr* message, void* data)
 {
-    return ParseRouteMessage(message, *static_cast<std::vector<RouteEntry>*>(data)) ? MNL_CB_OK : MNL_CB_ERROR;
+    return ParseRouteMessage(message, *static_cast<std::vector<RouteEntry>*>(data)) ? MNL_CB_OK
+                                                                                    : MNL_CB_ERROR;
 }
 
 int OnNeighbourMessage(const nlmsghdr* message, void* data)
@@ -120,9 +119,11 @@ std::size_t BuildRouteDumpRequest(void* buffer, std::size_t size, std::uint32_t 
     return message->nlmsg_len;
 }
 
-std::size_t BuildNeighbourDumpRequest(void* buffer, std::size_t size, std::uint32_t seq, std::uint32_t ifindex)
+std::size_t BuildNeighbourDumpRequest(void* buffer, std::size_t size, std::uint32_t seq,
+                                      std::uint32_t ifindex)
 {
-    if (size < MNL_ALIGN(sizeof(nlmsghdr)) + MNL_ALIGN(sizeof(ndmsg)) + MNL_ATTR_HDRLEN + sizeof(std::uint32_t))
+    if (size <
+        MNL_ALIGN(sizeof(nlmsghdr)) + MNL_ALIGN(sizeof(ndmsg)) + MNL_ATTR_HDRLEN + sizeof(std::uint32_t))
         return 0;
     nlmsghdr* message = mnl_nlmsg_put_header(buffer);
     message->nlmsg_type = RTM_GETNEIGH;
@@ -203,14 +204,16 @@ bool HasUsableHardwareAddress(const NeighbourEntry& entry)
         return false;
     if (entry.state & (NUD_INCOMPLETE | NUD_FAILED))
         return false;
-    return (entry.state & (NUD_REACHABLE | NUD_STALE | NUD_DELAY | NUD_PROBE | NUD_PERMANENT | NUD_NOARP)) != 0;
+    return (entry.state & (NUD_REACHABLE | NUD_STALE | NUD_DELAY | NUD_PROBE | NUD_PERMANENT | NUD_NOARP)) !=
+           0;
 }
 
 std::vector<DefaultRoute> MainDefaultRoutes(const std::vector<RouteEntry>& routes)
 {
     std::vector<DefaultRoute> defaults;
     for (const RouteEntry& route : routes) {
-        if (route.dstLength == 0 && route.type == RTN_UNICAST && route.table == RT_TABLE_MAIN && route.oif != 0)
+        if (route.dstLength == 0 && route.type == RTN_UNICAST && route.table == RT_TABLE_MAIN &&
+            route.oif != 0)
             defaults.push_back({route.oif, route.gateway, route.metric});
     }
     std::stable_sort(defaults.begin(), defaults.end(),
@@ -225,8 +228,8 @@ ChunkResult ReadRouteChunk(const void* buffer, std::size_t length, std::uint32_t
     return Outcome(mnl_cb_run(buffer, length, seq, portid, OnRouteMessage, &out));
 }
 
-ChunkResult ReadNeighbourChunk(const void* buffer, std::size_t length, std::uint32_t seq, std::uint32_t portid,
-                               std::vector<NeighbourEntry>& out)
+ChunkResult ReadNeighbourChunk(const void* buffer, std::size_t length, std::uint32_t seq,
+                               std::uint32_t portid, std::vector<NeighbourEntry>& out)
 {
     errno = 0;
     return Outcome(mnl_cb_run(buffer, length, seq, portid, OnNeighbourMessage, &out));

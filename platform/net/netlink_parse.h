@@ -51,7 +51,8 @@ struct DefaultRoute {
 // Request builders. Return the message length, 0 when `size` is too small.
 // The neighbour dump asks only for the given interface's entries.
 std::size_t BuildRouteDumpRequest(void* buffer, std::size_t size, std::uint32_t seq);
-std::size_t BuildNeighbourDumpRequest(void* buffer, std::size_t size, std::uint32_t seq, std::uint32_t ifindex);
+std::size_t BuildNeighbourDumpRequest(void* buffer, std::size_t size, std::uint32_t seq,
+                                      std::uint32_t ifindex);
 
 // Appends the IPv4 routes that one RTM_NEWROUTE message describes; other
 // messages append nothing. False when the message is malformed.
@@ -78,7 +79,7 @@ enum class ChunkResult { More, Done, Failed };
 // (errno set from it) or a malformed message.
 ChunkResult ReadRouteChunk(const void* buffer, std::size_t length, std::uint32_t seq, std::uint32_t portid,
                            std::vector<RouteEntry>& out);
-ChunkResult ReadNeighbourChunk(const void* buffer, std::size_t length, std::uint32_t seq, std::uint32_t portid,
-                               std::vector<NeighbourEntry>& out);
+ChunkResult ReadNeighbourChunk(const void* buffer, std::size_t length, std::uint32_t seq,
+                               std::uint32_t portid, std::vector<NeighbourEntry>& out);
 
 }  // namespace orvane::nl

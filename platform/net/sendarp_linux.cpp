@@ -10,6 +10,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <libmnl/libmnl.h>
+#include <linux/filter.h>
 #include <linux/if_ether.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
@@ -17,7 +18,6 @@
 #include <netpacket/packet.h>
 #include <poll.h>
 #include <sys/capability.h>
-#include <linux/filter.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -94,8 +94,8 @@ struct Probe {
     HardwareAddress ourMac{};
     IPAddr ourIp = 0;
 
-    int packet = -1;   // privileged path: the thread's PacketChannel socket
-    MnlSocket netlink; // unprivileged path
+    int packet = -1;    // privileged path: the thread's PacketChannel socket
+    MnlSocket netlink;  // unprivileged path
     std::uint32_t dumpSeq = 0;
 
     std::optional<HardwareAddress> answer;
@@ -187,8 +187,8 @@ Fd OpenPacketSocket()
 // interface it was bound in; anything else gets a fresh one.
 struct PacketChannel {
     Fd fd;
-    bool tried = false;   // opened, or found that we may not
-    ino_t netns = 0;      // network namespace it belongs to
+    bool tried = false;  // opened, or found that we may not
+    ino_t netns = 0;     // network namespace it belongs to
     std::uint32_t boundIfindex = 0;
 };
 thread_local PacketChannel t_channel;
@@ -204,7 +204,7 @@ ino_t CurrentNetNamespace()
 bool KeepOnlyArpReplies(int fd)
 {
     static sock_filter code[] = {
-        BPF_STMT(BPF_LD | BPF_H | BPF_ABS, 12),                           // EtherType
+        BPF_STMT(BPF_LD | BPF_H | BPF_ABS, 12),  // EtherType
         BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, orvane::arp::kEtherTypeArp, 0, 3),
         BPF_STMT(BPF_LD | BPF_H | BPF_ABS, orvane::arp::kEthernetHeaderLength + 6),  // opcode
         BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, orvane::arp::kOpReply, 0, 1),
@@ -336,7 +336,8 @@ void AskTheSegment(Probe& probe)
 bool SendNeighbourDump(Probe& probe, std::uint8_t* buffer, std::size_t size)
 {
     ++probe.dumpSeq;
-    const std::size_t length = orvane::nl::BuildNeighbourDumpRequest(buffer, size, probe.dumpSeq, probe.ifindex);
+    const std::size_t length =
+        orvane::nl::BuildNeighbourDumpRequest(buffer, size, probe.dumpSeq, probe.ifindex);
     return length != 0 && mnl_socket_sendto(probe.netlink.socket, buffer, length) >= 0;
 }
 
@@ -386,7 +387,8 @@ void PromptKernel(const Probe& probe)
     to.sin_port = htons(kDiscardPort);
     to.sin_addr.s_addr = probe.destination;
     const std::uint8_t nothing = 0;
-    sendto(udp.get(), &nothing, sizeof nothing, MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    sendto(udp.get(), &nothing, sizeof nothing, MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&to),
+           sizeof to);
 }
 
 void AskTheKernel(Probe& probe)
@@ -433,21 +435,21 @@ DWORD SendARP(IPAddr destination, IPAddr source, void* macAddress, ULONG* length
         return ERROR_CANCELLED;
 
     switch (ChooseAdapter(probe, source)) {
-    case Choice::OwnAddress:
-        break;
-    case Choice::NoAdapter:
-        return ERROR_NOT_FOUND;
-    case Choice::NoHost:
-        return ERROR_BAD_NET_NAME;
-    case Choice::Found:
-        // Whether this thread may ask the segment itself is settled when its
-        // packet socket is first tried (see PacketChannel).
-        probe.packet = PacketSocketFor(probe.ifindex);
-        if (probe.packet >= 0)
-            AskTheSegment(probe);
-        else if (!t_channel.fd)
-            AskTheKernel(probe);
-        break;
+        case Choice::OwnAddress:
+            break;
+        case Choice::NoAdapter:
+            return ERROR_NOT_FOUND;
+        case Choice::NoHost:
+            return ERROR_BAD_NET_NAME;
+        case Choice::Found:
+            // Whether this thread may ask the segment itself is settled when its
+            // packet socket is first tried (see PacketChannel).
+            probe.packet = PacketSocketFor(probe.ifindex);
+            if (probe.packet >= 0)
+                AskTheSegment(probe);
+            else if (!t_channel.fd)
+                AskTheKernel(probe);
+            break;
     }
     if (!probe.answer)
         return ERROR_BAD_NET_NAME;

@@ -1,9 +1,9 @@
 #include "platform/net/winsock.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
 int closesocket(SOCKET s)
 {

@@ -12,30 +12,43 @@ namespace {
 CWinApp* g_app = nullptr;
 }
 
-wxBEGIN_EVENT_TABLE(CWinApp, wxEvtHandler)
-wxEND_EVENT_TABLE()
+wxBEGIN_EVENT_TABLE(CWinApp, wxEvtHandler) wxEND_EVENT_TABLE()
 
-CWinApp::CWinApp(const char* appName)
+    CWinApp::CWinApp(const char* appName)
 {
-    if (appName) m_strAppName = appName;
+    if (appName)
+        m_strAppName = appName;
     g_app = this;
 }
 
 CWinApp::~CWinApp()
 {
-    if (g_app == this) g_app = nullptr;
+    if (g_app == this)
+        g_app = nullptr;
 }
 
-BOOL CWinApp::InitInstance() { return TRUE; }
+BOOL CWinApp::InitInstance()
+{
+    return TRUE;
+}
 
-HICON CWinApp::LoadIcon(UINT id) const { return AfxResourceIconGroup(id); }
+HICON CWinApp::LoadIcon(UINT id) const
+{
+    return AfxResourceIconGroup(id);
+}
 
 // The toolkit has no help of its own for this program: nothing to show.
 void CWinApp::OnHelp() {}
 
-CWinApp* AfxGetApp() { return g_app; }
+CWinApp* AfxGetApp()
+{
+    return g_app;
+}
 
-CDialog* AfxGetMainWnd() { return g_app ? g_app->m_pMainWnd : nullptr; }
+CDialog* AfxGetMainWnd()
+{
+    return g_app ? g_app->m_pMainWnd : nullptr;
+}
 
 const char* AfxGetFileVersion()
 {
@@ -46,7 +59,8 @@ const char* AfxGetFileVersion()
 
 int AfxMessageBox(const char* text, UINT type, UINT)
 {
-    if ((type & MB_TYPEMASK) == MB_OK && (type & MB_ICONMASK) == 0) type |= MB_ICONEXCLAMATION;
+    if ((type & MB_TYPEMASK) == MB_OK && (type & MB_ICONMASK) == 0)
+        type |= MB_ICONEXCLAMATION;
     CDialog* main = AfxGetMainWnd();
     return AfxShowMessageBox(main && main->HasWindow() ? main : nullptr, text, nullptr, type);
 }
@@ -63,59 +77,68 @@ int AfxShowMessageBox(wxWindow* owner, const char* text, const char* caption, UI
 
     long style = 0;
     switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL:
-        style = wxOK | wxCANCEL;
-        break;
-    case MB_YESNO:
-        style = wxYES_NO;
-        break;
-    default:
-        style = wxOK;
-        break;
+        case MB_OKCANCEL:
+            style = wxOK | wxCANCEL;
+            break;
+        case MB_YESNO:
+            style = wxYES_NO;
+            break;
+        default:
+            style = wxOK;
+            break;
     }
     switch (type & MB_ICONMASK) {
-    case MB_ICONHAND:
-        style |= wxICON_ERROR;
-        break;
-    case MB_ICONQUESTION:
-        style |= wxICON_QUESTION;
-        break;
-    case MB_ICONEXCLAMATION:
-        style |= wxICON_EXCLAMATION;
-        break;
-    case MB_ICONASTERISK:
-        style |= wxICON_INFORMATION;
-        break;
-    default:
-        style |= wxICON_NONE;
-        break;
+        case MB_ICONHAND:
+            style |= wxICON_ERROR;
+            break;
+        case MB_ICONQUESTION:
+            style |= wxICON_QUESTION;
+            break;
+        case MB_ICONEXCLAMATION:
+            style |= wxICON_EXCLAMATION;
+            break;
+        case MB_ICONASTERISK:
+            style |= wxICON_INFORMATION;
+            break;
+        default:
+            style |= wxICON_NONE;
+            break;
     }
     wxMessageDialog box(owner, AfxWxFromGbk(text), title, style);
     switch (box.ShowModal()) {
-    case wxID_CANCEL:
-        return IDCANCEL;
-    case wxID_YES:
-        return IDYES;
-    case wxID_NO:
-        return IDNO;
-    default:
-        return IDOK;
+        case wxID_CANCEL:
+            return IDCANCEL;
+        case wxID_YES:
+            return IDYES;
+        case wxID_NO:
+            return IDNO;
+        default:
+            return IDOK;
     }
 }
 
-wxString AfxWxFromGbk(const char* gbk) { return wxString::FromUTF8(Utf8FromGbk(gbk ? gbk : "")); }
+wxString AfxWxFromGbk(const char* gbk)
+{
+    return wxString::FromUTF8(Utf8FromGbk(gbk ? gbk : ""));
+}
 
-std::string AfxGbkFromWx(const wxString& text) { return GbkFromUtf8(text.utf8_string()); }
+std::string AfxGbkFromWx(const wxString& text)
+{
+    return GbkFromUtf8(text.utf8_string());
+}
 
 int GetSystemMetrics(int index)
 {
     switch (index) {
-    case SM_CXICON:
-    case SM_CYICON:
-        return 32;  // the large image of the icon group
-    default:
-        return 0;
+        case SM_CXICON:
+        case SM_CYICON:
+            return 32;  // the large image of the icon group
+        default:
+            return 0;
     }
 }
 
-BOOL InitCommonControlsEx(DWORD) { return TRUE; }
+BOOL InitCommonControlsEx(DWORD)
+{
+    return TRUE;
+}

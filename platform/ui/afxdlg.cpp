@@ -29,8 +29,10 @@ namespace {
 wxWindow* DirectChild(const wxWindow* dialog, wxWindow* window)
 {
     for (wxWindow* w = window; w; w = w->GetParent()) {
-        if (w->GetParent() == dialog) return w;
-        if (w->IsTopLevel()) break;
+        if (w->GetParent() == dialog)
+            return w;
+        if (w->IsTopLevel())
+            break;
     }
     return nullptr;
 }
@@ -45,12 +47,14 @@ bool ParseDialogUnits(const wxString& text, int* a, int* b)
 {
     wxString t = text;
     t.Trim(true).Trim(false);
-    if (!t.EndsWith(wxS("d"))) return false;
+    if (!t.EndsWith(wxS("d")))
+        return false;
     t.RemoveLast();
     long x = 0, y = 0;
     wxString first = t.BeforeFirst(wxS(','));
     wxString second = t.AfterFirst(wxS(','));
-    if (!first.Trim().Trim(false).ToLong(&x) || !second.Trim().Trim(false).ToLong(&y)) return false;
+    if (!first.Trim().Trim(false).ToLong(&x) || !second.Trim().Trim(false).ToLong(&y))
+        return false;
     *a = static_cast<int>(x);
     *b = static_cast<int>(y);
     return true;
@@ -59,7 +63,8 @@ bool ParseDialogUnits(const wxString& text, int* a, int* b)
 const wxXmlNode* ChildElement(const wxXmlNode* node, const wxString& name)
 {
     for (const wxXmlNode* c = node->GetChildren(); c; c = c->GetNext())
-        if (c->GetType() == wxXML_ELEMENT_NODE && c->GetName() == name) return c;
+        if (c->GetType() == wxXML_ELEMENT_NODE && c->GetName() == name)
+            return c;
     return nullptr;
 }
 
@@ -68,7 +73,8 @@ const wxXmlNode* ChildElement(const wxXmlNode* node, const wxString& name)
 wxString ForSingleLine(const std::string& utf8)
 {
     std::string shown = utf8;
-    while (!shown.empty() && (shown.back() == '\n' || shown.back() == '\r')) shown.pop_back();
+    while (!shown.empty() && (shown.back() == '\n' || shown.back() == '\r'))
+        shown.pop_back();
     return wxString::FromUTF8(shown);
 }
 
@@ -95,10 +101,13 @@ struct CDialog::Impl {
 // ---------------------------------------------------------------------- CWnd
 CWnd* CWnd::GetFocus()
 {
-    if (!wxThread::IsMain()) return nullptr;
+    if (!wxThread::IsMain())
+        return nullptr;
     for (wxWindow* w = wxWindow::FindFocus(); w; w = w->GetParent()) {
-        if (auto* dialog = dynamic_cast<CDialog*>(w->GetParent())) return dialog->AfxWrap(w);
-        if (w->IsTopLevel()) break;
+        if (auto* dialog = dynamic_cast<CDialog*>(w->GetParent()))
+            return dialog->AfxWrap(w);
+        if (w->IsTopLevel())
+            break;
     }
     return nullptr;
 }
@@ -106,21 +115,26 @@ CWnd* CWnd::GetFocus()
 CWnd* CWnd::SetFocus()
 {
     CWnd* previous = GetFocus();
-    if (m_pWindow) m_pWindow->SetFocus();
+    if (m_pWindow)
+        m_pWindow->SetFocus();
     return previous;
 }
 
 void CWnd::SetSel(int start, int end)
 {
     auto* edit = dynamic_cast<wxTextCtrl*>(m_pWindow);
-    if (!edit) return;
+    if (!edit)
+        return;
     const long last = edit->GetLastPosition();
     const long from = std::clamp<long>(start, 0, last);
     const long to = end < 0 ? last : std::clamp<long>(end, from, last);
     edit->SetSelection(from, to);
 }
 
-int CWnd::GetDlgCtrlID() const { return m_pWindow ? m_pWindow->GetId() : 0; }
+int CWnd::GetDlgCtrlID() const
+{
+    return m_pWindow ? m_pWindow->GetId() : 0;
+}
 
 // --------------------------------------------------------------------- CMenu
 BOOL CMenu::AppendMenu(UINT flags, UINT_PTR id, const char* text)
@@ -129,21 +143,18 @@ BOOL CMenu::AppendMenu(UINT flags, UINT_PTR id, const char* text)
         m_items.push_back({flags, 0, CString()});
         return TRUE;
     }
-    if (!text) return FALSE;
+    if (!text)
+        return FALSE;
     m_items.push_back({flags, id, CString(text)});
     return TRUE;
 }
 
 // ------------------------------------------------------------------- CDialog
-wxBEGIN_EVENT_TABLE(CDialog, wxDialog)
-    EVT_CHAR_HOOK(CDialog::AfxOnCharHook)
-    EVT_CLOSE(CDialog::AfxOnClose)
-    EVT_CONTEXT_MENU(CDialog::AfxOnContextMenu)
-    EVT_BUTTON(IDOK, CDialog::AfxOnOKCommand)
-    EVT_BUTTON(IDCANCEL, CDialog::AfxOnCancelCommand)
-wxEND_EVENT_TABLE()
+wxBEGIN_EVENT_TABLE(CDialog, wxDialog) EVT_CHAR_HOOK(CDialog::AfxOnCharHook) EVT_CLOSE(CDialog::AfxOnClose)
+    EVT_CONTEXT_MENU(CDialog::AfxOnContextMenu) EVT_BUTTON(IDOK, CDialog::AfxOnOKCommand)
+        EVT_BUTTON(IDCANCEL, CDialog::AfxOnCancelCommand) wxEND_EVENT_TABLE()
 
-CDialog::CDialog(UINT templateId, CDialog* parent)
+            CDialog::CDialog(UINT templateId, CDialog* parent)
     : m_impl(std::make_unique<Impl>()), m_templateId(templateId), m_pParent(parent)
 {
     // What the system menu of such a window offers by itself.
@@ -152,26 +163,34 @@ CDialog::CDialog(UINT templateId, CDialog* parent)
 
 CDialog::~CDialog()
 {
-    if (HasWindow()) AfxDestroyWindow();
+    if (HasWindow())
+        AfxDestroyWindow();
     // Whatever the toolkit still sends while the window goes away reaches
     // no handler of a class that is already gone.
     m_impl->tearingDown = true;
 }
 
-bool CDialog::HasWindow() const { return m_impl->lifeline != nullptr; }
+bool CDialog::HasWindow() const
+{
+    return m_impl->lifeline != nullptr;
+}
 
 INT_PTR CDialog::DoModal()
 {
-    if (HasWindow() || GetHandle() || !wxTheApp) return -1;  // one window per object
+    if (HasWindow() || GetHandle() || !wxTheApp)
+        return -1;  // one window per object
     const wxString name = AfxTemplateName(m_templateId);
-    if (name.empty()) return -1;
+    if (name.empty())
+        return -1;
 
     wxWindow* owner = (m_pParent && m_pParent->HasWindow()) ? m_pParent : nullptr;
     if (!owner) {
         CDialog* main = AfxGetMainWnd();
-        if (main && main != this && main->HasWindow()) owner = main;
+        if (main && main != this && main->HasWindow())
+            owner = main;
     }
-    if (!wxXmlResource::Get()->LoadDialog(this, owner, name)) return -1;
+    if (!wxXmlResource::Get()->LoadDialog(this, owner, name))
+        return -1;
 
     m_impl->lifeline = std::make_shared<int>(0);
     m_impl->tearingDown = false;
@@ -180,18 +199,21 @@ INT_PTR CDialog::DoModal()
     SetEscapeId(wxID_NONE);  // Esc and the close box are ours
     AfxApplyTemplateGeometry(name);
     for (wxWindow* child : GetChildren())
-        if (auto* edit = dynamic_cast<CUpperCaseEdit*>(child)) edit->Activate();
+        if (auto* edit = dynamic_cast<CUpperCaseEdit*>(child))
+            edit->Activate();
     if (owner)
         CentreOnParent();
     else
         CentreOnScreen();
 
     if (OnInitDialog()) {
-        if (CWnd* first = GetNextDlgTabItem(nullptr)) first->SetFocus();
+        if (CWnd* first = GetNextDlgTabItem(nullptr))
+            first->SetFocus();
     }
     if (!m_impl->endRequested) {
         const int code = ShowModal();
-        if (!m_impl->endRequested) m_impl->result = code;
+        if (!m_impl->endRequested)
+            m_impl->result = code;
     }
     const INT_PTR result = m_impl->result;
     // Workers handed one of its lists are stopped by the list itself
@@ -204,11 +226,13 @@ void CDialog::AfxDestroyWindow()
 {
     m_impl->tearingDown = true;
     m_impl->lifeline.reset();  // pending and future list calls give up
-    for (CListCtrl* list : m_impl->boundLists) list->Bind(nullptr, {});
+    for (CListCtrl* list : m_impl->boundLists)
+        list->Bind(nullptr, {});
     m_impl->boundLists.clear();
     m_impl->wrappers.clear();
     m_impl->loaded.clear();
-    if (IsModal()) EndModal(m_impl->result);
+    if (IsModal())
+        EndModal(m_impl->result);
     Hide();
     DestroyChildren();
 }
@@ -219,16 +243,20 @@ void CDialog::AfxApplyTemplateGeometry(const wxString& name)
     // font; the loader converts the dialog's own size before the font is
     // set, so both are applied again here.
     const wxXmlNode* node = wxXmlResource::Get()->GetResourceNode(name);
-    if (!node) return;
+    if (!node)
+        return;
     int w = 0, h = 0;
-    if (const wxXmlNode* size = ChildElement(node, wxS("size")); size && ParseDialogUnits(size->GetNodeContent(), &w, &h))
+    if (const wxXmlNode* size = ChildElement(node, wxS("size"));
+        size && ParseDialogUnits(size->GetNodeContent(), &w, &h))
         SetClientSize(ConvertDialogToPixels(wxSize(w, h)));
 
     std::vector<const wxXmlNode*> objects;
     for (const wxXmlNode* c = node->GetChildren(); c; c = c->GetNext())
-        if (c->GetType() == wxXML_ELEMENT_NODE && c->GetName() == wxS("object")) objects.push_back(c);
+        if (c->GetType() == wxXML_ELEMENT_NODE && c->GetName() == wxS("object"))
+            objects.push_back(c);
     const wxWindowList& children = GetChildren();
-    if (objects.size() != children.size()) return;
+    if (objects.size() != children.size())
+        return;
     std::size_t i = 0;
     for (wxWindow* child : children) {
         const wxXmlNode* object = objects[i++];
@@ -252,22 +280,28 @@ void CDialog::DoDataExchange(CDataExchange*) {}
 
 void CDialog::OnOK()
 {
-    if (!UpdateData(TRUE)) return;
+    if (!UpdateData(TRUE))
+        return;
     EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel()
+{
+    EndDialog(IDCANCEL);
+}
 
 void CDialog::EndDialog(int result)
 {
     m_impl->result = result;
     m_impl->endRequested = true;
-    if (IsModal()) EndModal(result);
+    if (IsModal())
+        EndModal(result);
 }
 
 BOOL CDialog::UpdateData(BOOL saveAndValidate)
 {
-    if (!HasWindow()) return FALSE;
+    if (!HasWindow())
+        return FALSE;
     ++m_exchangeDepth;
     CDataExchange dx(this, saveAndValidate);
     DoDataExchange(&dx);
@@ -281,7 +315,8 @@ bool CDialog::TryBefore(wxEvent& event)
     // notifications from the dialog's controls reach no handler.
     if (event.IsCommandEvent() && (m_exchangeDepth > 0 || m_impl->tearingDown)) {
         auto* source = wxDynamicCast(event.GetEventObject(), wxWindow);
-        if (source && source != this && DirectChild(this, source)) return true;
+        if (source && source != this && DirectChild(this, source))
+            return true;
     }
     return wxDialog::TryBefore(event);
 }
@@ -289,15 +324,20 @@ bool CDialog::TryBefore(wxEvent& event)
 wxWindow* CDialog::FindControl(int id) const
 {
     for (wxWindow* child : GetChildren())
-        if (child->GetId() == id) return child;
+        if (child->GetId() == id)
+            return child;
     return nullptr;
 }
 
-CWnd* CDialog::GetDlgItem(int id) { return AfxWrap(FindControl(id)); }
+CWnd* CDialog::GetDlgItem(int id)
+{
+    return AfxWrap(FindControl(id));
+}
 
 CWnd* CDialog::AfxWrap(wxWindow* control)
 {
-    if (!control || !HasWindow()) return nullptr;
+    if (!control || !HasWindow())
+        return nullptr;
     auto& wrapper = m_impl->wrappers[control];
     if (!wrapper) {
         wrapper = std::make_unique<CWnd>();
@@ -308,19 +348,24 @@ CWnd* CDialog::AfxWrap(wxWindow* control)
 
 CWnd* CDialog::GetNextDlgTabItem(CWnd* control, BOOL previous)
 {
-    if (!HasWindow()) return nullptr;
+    if (!HasWindow())
+        return nullptr;
     std::vector<wxWindow*> order(GetChildren().begin(), GetChildren().end());
-    if (previous) std::reverse(order.begin(), order.end());
-    if (order.empty()) return nullptr;
+    if (previous)
+        std::reverse(order.begin(), order.end());
+    if (order.empty())
+        return nullptr;
     wxWindow* from = control ? DirectChild(this, control->GetSafeWindow()) : nullptr;
     std::size_t start = 0;  // without a control: the first tab stop
     if (from) {
         const auto at = std::find(order.begin(), order.end(), from);
-        if (at != order.end()) start = static_cast<std::size_t>(at - order.begin()) + 1;
+        if (at != order.end())
+            start = static_cast<std::size_t>(at - order.begin()) + 1;
     }
     for (std::size_t i = 0; i < order.size(); ++i) {
         wxWindow* candidate = order[(start + i) % order.size()];
-        if (IsTabStop(candidate)) return AfxWrap(candidate);
+        if (IsTabStop(candidate))
+            return AfxWrap(candidate);
     }
     return nullptr;
 }
@@ -340,7 +385,8 @@ HICON CDialog::SetIcon(HICON icon, BOOL bigIcon)
     HICON& slot = m_impl->icons[bigIcon ? 1 : 0];
     const HICON previous = slot;
     slot = icon;
-    if (icon && HasWindow()) SetIcons(*icon);
+    if (icon && HasWindow())
+        SetIcons(*icon);
     return previous;
 }
 
@@ -349,11 +395,15 @@ int CDialog::MessageBox(const char* text, const char* caption, UINT type)
     return AfxShowMessageBox(HasWindow() ? this : nullptr, text, caption, type);
 }
 
-BOOL CDialog::IsIconic() const { return HasWindow() && IsIconized(); }
+BOOL CDialog::IsIconic() const
+{
+    return HasWindow() && IsIconized();
+}
 
 void CDialog::GetClientRect(CRect* rect) const
 {
-    if (!rect) return;
+    if (!rect)
+        return;
     const wxSize size = GetClientSize();
     *rect = CRect{0, 0, size.x, size.y};
 }
@@ -367,23 +417,27 @@ LRESULT CDialog::SendMessage(UINT, WPARAM, LPARAM)
 void CDialog::OnSysCommand(UINT id, LPARAM)
 {
     switch (id & 0xFFF0) {
-    case SC_CLOSE:
-        AfxRaiseCommand(IDCANCEL);
-        break;
-    case SC_MINIMIZE:
-        Iconize(true);
-        break;
-    default:
-        break;
+        case SC_CLOSE:
+            AfxRaiseCommand(IDCANCEL);
+            break;
+        case SC_MINIMIZE:
+            Iconize(true);
+            break;
+        default:
+            break;
     }
 }
 
 void CDialog::OnPaint()
 {
-    if (m_impl->paintEvent) m_impl->paintEvent->Skip();  // default painting
+    if (m_impl->paintEvent)
+        m_impl->paintEvent->Skip();  // default painting
 }
 
-HCURSOR CDialog::OnQueryDragIcon() { return m_impl->icons[1]; }
+HCURSOR CDialog::OnQueryDragIcon()
+{
+    return m_impl->icons[1];
+}
 
 void CDialog::AfxSysCommandThunk(wxCommandEvent& event)
 {
@@ -404,12 +458,14 @@ void CDialog::RaiseSysCommand(UINT id, LPARAM lParam)
     event.SetEventObject(this);
     event.SetInt(static_cast<int>(id));
     event.SetExtraLong(static_cast<long>(lParam));
-    if (!ProcessWindowEvent(event)) CDialog::OnSysCommand(id, lParam);
+    if (!ProcessWindowEvent(event))
+        CDialog::OnSysCommand(id, lParam);
 }
 
 void CDialog::ShowSystemMenu(const wxPoint& pos)
 {
-    if (!HasWindow()) return;
+    if (!HasWindow())
+        return;
     // The toolkit limits menu identifiers to 15 bits; system commands use
     // 16. Items carry their position and map back to the command.
     wxMenu menu;
@@ -420,18 +476,21 @@ void CDialog::ShowSystemMenu(const wxPoint& pos)
             separatorDue = !commands.empty();
             continue;
         }
-        if (separatorDue) menu.AppendSeparator();
+        if (separatorDue)
+            menu.AppendSeparator();
         separatorDue = false;
         commands.push_back(static_cast<UINT>(item.id));
         menu.Append(static_cast<int>(commands.size()), AfxWxFromGbk(item.text));
     }
     const bool any = !commands.empty();
-    if (!any) return;
+    if (!any)
+        return;
     wxPoint at = pos;
     if (at == wxDefaultPosition) {
         // From the keyboard: below the focused control, else the corner.
         at = wxPoint(0, 0);
-        if (wxWindow* focused = DirectChild(this, wxWindow::FindFocus())) at = focused->GetRect().GetBottomLeft();
+        if (wxWindow* focused = DirectChild(this, wxWindow::FindFocus()))
+            at = focused->GetRect().GetBottomLeft();
     }
     const int chosen = GetPopupMenuSelectionFromUser(menu, at);
     if (chosen >= 1 && static_cast<std::size_t>(chosen) <= commands.size())
@@ -452,10 +511,19 @@ void CDialog::AfxClickButton(wxWindow* button)
     button->ProcessWindowEvent(event);
 }
 
-void CDialog::AfxOnOKCommand(wxCommandEvent&) { OnOK(); }
-void CDialog::AfxOnCancelCommand(wxCommandEvent&) { OnCancel(); }
+void CDialog::AfxOnOKCommand(wxCommandEvent&)
+{
+    OnOK();
+}
+void CDialog::AfxOnCancelCommand(wxCommandEvent&)
+{
+    OnCancel();
+}
 
-void CDialog::AfxOnClose(wxCloseEvent&) { AfxRaiseCommand(IDCANCEL); }
+void CDialog::AfxOnClose(wxCloseEvent&)
+{
+    AfxRaiseCommand(IDCANCEL);
+}
 
 void CDialog::AfxOnCharHook(wxKeyEvent& event)
 {
@@ -466,39 +534,39 @@ void CDialog::AfxOnCharHook(wxKeyEvent& event)
 
     if (modifiers == wxMOD_NONE) {
         switch (key) {
-        case WXK_ESCAPE:
-            AfxRaiseCommand(IDCANCEL);
-            return;
-        case WXK_RETURN:
-        case WXK_NUMPAD_ENTER:
-            // No default push button: Enter clicks the focused button, and
-            // anywhere else it is the dialog's OK.
-            if (button)
-                AfxClickButton(button);
-            else
-                AfxRaiseCommand(IDOK);
-            return;
-        case WXK_SPACE:
-            if (button) {
-                AfxClickButton(button);
+            case WXK_ESCAPE:
+                AfxRaiseCommand(IDCANCEL);
                 return;
-            }
-            break;
-        case WXK_F1:
-            if (CWinApp* app = AfxGetApp()) {
-                wxCommandEvent help(wxEVT_MENU, static_cast<int>(ID_HELP));
-                help.SetEventObject(this);
-                app->ProcessEvent(help);
-            }
-            return;
+            case WXK_RETURN:
+            case WXK_NUMPAD_ENTER:
+                // No default push button: Enter clicks the focused button, and
+                // anywhere else it is the dialog's OK.
+                if (button)
+                    AfxClickButton(button);
+                else
+                    AfxRaiseCommand(IDOK);
+                return;
+            case WXK_SPACE:
+                if (button) {
+                    AfxClickButton(button);
+                    return;
+                }
+                break;
+            case WXK_F1:
+                if (CWinApp* app = AfxGetApp()) {
+                    wxCommandEvent help(wxEVT_MENU, static_cast<int>(ID_HELP));
+                    help.SetEventObject(this);
+                    app->ProcessEvent(help);
+                }
+                return;
 #ifndef __WXMSW__
-        case WXK_MENU:
-        case WXK_WINDOWS_MENU:
-            ShowSystemMenu();
-            return;
+            case WXK_MENU:
+            case WXK_WINDOWS_MENU:
+                ShowSystemMenu();
+                return;
 #endif
-        default:
-            break;
+            default:
+                break;
         }
     }
 #ifndef __WXMSW__
@@ -516,7 +584,8 @@ void CDialog::AfxOnContextMenu(wxContextMenuEvent& event)
     // The dialog's background (labels and boxes are part of it) offers the
     // system menu; the controls keep their own menus.
     auto* source = wxDynamicCast(event.GetEventObject(), wxWindow);
-    const bool background = source == this || wxDynamicCast(source, wxStaticText) || wxDynamicCast(source, wxStaticBox);
+    const bool background =
+        source == this || wxDynamicCast(source, wxStaticText) || wxDynamicCast(source, wxStaticBox);
     if (background) {
         const wxPoint screen = event.GetPosition();
         ShowSystemMenu(screen == wxDefaultPosition ? wxDefaultPosition : ScreenToClient(screen));
@@ -530,9 +599,11 @@ void CDialog::AfxOnContextMenu(wxContextMenuEvent& event)
 void DDX_Control(CDataExchange* pDX, int idc, CListCtrl& control)
 {
     CDialog* dialog = pDX ? pDX->m_pDlgWnd : nullptr;
-    if (!dialog || !dialog->HasWindow()) return;
+    if (!dialog || !dialog->HasWindow())
+        return;
     auto* list = dynamic_cast<wxListCtrl*>(dialog->FindControl(idc));
-    if (!list) return;
+    if (!list)
+        return;
     dialog->AfxBindList(control, list);
 }
 
@@ -545,9 +616,11 @@ void CDialog::AfxBindList(CListCtrl& control, wxListCtrl* list)
 void DDX_Text(CDataExchange* pDX, int idc, CString& value)
 {
     CDialog* dialog = pDX ? pDX->m_pDlgWnd : nullptr;
-    if (!dialog || !dialog->HasWindow()) return;
+    if (!dialog || !dialog->HasWindow())
+        return;
     auto* edit = dynamic_cast<wxTextCtrl*>(dialog->FindControl(idc));
-    if (!edit) return;
+    if (!edit)
+        return;
     auto& loaded = dialog->m_impl->loaded;
 
     if (pDX->m_bSaveAndValidate) {
@@ -579,7 +652,8 @@ struct CPaintDC::Impl {
 
 CPaintDC::CPaintDC(CDialog* dialog) : m_impl(std::make_unique<Impl>())
 {
-    if (!dialog) return;
+    if (!dialog)
+        return;
     if (dialog->m_impl->paintEvent)
         m_impl->dc = std::make_unique<wxPaintDC>(dialog);
     else
@@ -590,9 +664,11 @@ CPaintDC::~CPaintDC() = default;
 
 BOOL CPaintDC::DrawIcon(int x, int y, HICON icon)
 {
-    if (!m_impl->dc || !icon) return FALSE;
+    if (!m_impl->dc || !icon)
+        return FALSE;
     const wxIcon image = icon->GetIcon(wxSize(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)));
-    if (!image.IsOk()) return FALSE;
+    if (!image.IsOk())
+        return FALSE;
     m_impl->dc->DrawIcon(image, x, y);
     return TRUE;
 }

@@ -25,7 +25,8 @@ public:
 
 std::string BaseName(const char* path)
 {
-    if (!path || !*path) return "Orvane";
+    if (!path || !*path)
+        return "Orvane";
     const char* slash = std::strrchr(path, '/');
     return slash ? std::string(slash + 1) : std::string(path);
 }
@@ -45,15 +46,17 @@ wxString AfxTemplateName(UINT id)
         return wxS(#name);
         AFX_RESOURCE_NAMES(AFX_TEMPLATE_NAME)
 #undef AFX_TEMPLATE_NAME
-    default:
-        return wxString();
+        default:
+            return wxString();
     }
 }
 
 bool AfxFrameworkStart(int& argc, char** argv)
 {
-    if (!wxApp::GetInstance()) wxApp::SetInstance(new AfxToolkitApp);
-    if (!wxEntryStart(argc, argv)) return false;
+    if (!wxApp::GetInstance())
+        wxApp::SetInstance(new AfxToolkitApp);
+    if (!wxEntryStart(argc, argv))
+        return false;
 
     wxXmlResource::Get()->InitAllHandlers();
 #define AFX_REGISTER_NAME(name, value) wxXmlResource::GetXRCID(wxS(#name), value);
@@ -62,7 +65,8 @@ bool AfxFrameworkStart(int& argc, char** argv)
     AfxLoadWindowResources();
 
     const std::string name = BaseName(argc > 0 ? argv[0] : nullptr);
-    if (CWinApp* app = AfxGetApp(); app && app->m_strAppName.IsEmpty()) app->m_strAppName = CString(GbkFromUtf8(name));
+    if (CWinApp* app = AfxGetApp(); app && app->m_strAppName.IsEmpty())
+        app->m_strAppName = CString(GbkFromUtf8(name));
     wxTheApp->SetAppName(wxString::FromUTF8(name));
     return true;
 }
@@ -76,12 +80,14 @@ void AfxFrameworkEnd()
 int AfxWinMain(int argc, char** argv)
 {
     if (!AfxFrameworkStart(argc, argv)) {
-        std::fprintf(stderr, "%s: cannot open the display (is DISPLAY set?)\n", BaseName(argc > 0 ? argv[0] : nullptr).c_str());
+        std::fprintf(stderr, "%s: cannot open the display (is DISPLAY set?)\n",
+                     BaseName(argc > 0 ? argv[0] : nullptr).c_str());
         return 1;
     }
     // InitInstance runs the program; FALSE (or TRUE: there are no modeless
     // windows to run a loop for) ends the process.
-    if (CWinApp* app = AfxGetApp()) app->InitInstance();
+    if (CWinApp* app = AfxGetApp())
+        app->InitInstance();
 
     afx::BeginProcessEnd();
     if (!afx::JoinWorkers(kWorkerGrace)) {

@@ -24,8 +24,10 @@ CListCtrl::~CListCtrl()
 void CListCtrl::Bind(wxListCtrl* list, std::weak_ptr<void> lifeline)
 {
     afx::CallScope::Locked([&] {
-        const bool same = m_pList == list && !m_lifeline.owner_before(lifeline) && !lifeline.owner_before(m_lifeline);
-        if (same) return;
+        const bool same =
+            m_pList == list && !m_lifeline.owner_before(lifeline) && !lifeline.owner_before(m_lifeline);
+        if (same)
+            return;
         m_pList = list;
         m_lifeline = std::move(lifeline);
     });
@@ -35,16 +37,19 @@ void CListCtrl::Bind(wxListCtrl* list, std::weak_ptr<void> lifeline)
 template <class R, class Op> R CListCtrl::Call(R failure, Op op) const
 {
     afx::CallScope scope(m_busy);
-    if (!scope) return failure;
+    if (!scope)
+        return failure;
     wxListCtrl* list = nullptr;
     std::weak_ptr<void> lifeline;
     afx::CallScope::Locked([&] {
         list = m_pList;
         lifeline = m_lifeline;
     });
-    if (!list) return failure;
+    if (!list)
+        return failure;
     R result = failure;
-    if (!afx::RunOnUiThread(lifeline, [&] { result = op(list); })) return failure;
+    if (!afx::RunOnUiThread(lifeline, [&] { result = op(list); }))
+        return failure;
     return result;
 }
 
@@ -54,7 +59,8 @@ DWORD CListCtrl::SetExtendedStyle(DWORD styles)
         const DWORD previous = m_extendedStyle;
         m_extendedStyle = styles;
         long flags = list->GetWindowStyleFlag() & ~(wxLC_HRULES | wxLC_VRULES);
-        if (styles & LVS_EX_GRIDLINES) flags |= wxLC_HRULES | wxLC_VRULES;
+        if (styles & LVS_EX_GRIDLINES)
+            flags |= wxLC_HRULES | wxLC_VRULES;
         // Whole rows are always selected by this list: LVS_EX_FULLROWSELECT
         // needs nothing more.
         list->SetWindowStyleFlag(flags);
@@ -67,7 +73,8 @@ int CListCtrl::InsertColumn(int column, const char* heading, int format, int wid
 {
     const std::string utf8 = Utf8FromGbk(heading ? heading : "");
     return Call<int>(-1, [&](wxListCtrl* list) {
-        if (column < 0) return -1;
+        if (column < 0)
+            return -1;
         const int at = std::min(column, list->GetColumnCount());
         const wxListColumnFormat align = format == LVCFMT_CENTER  ? wxLIST_FORMAT_CENTRE
                                          : format == LVCFMT_RIGHT ? wxLIST_FORMAT_RIGHT
@@ -85,7 +92,8 @@ int CListCtrl::InsertItem(int item, const char* text)
 {
     const std::string utf8 = Utf8FromGbk(text ? text : "");
     return Call<int>(-1, [&](wxListCtrl* list) {
-        if (item < 0) return -1;
+        if (item < 0)
+            return -1;
         const long at = std::min<long>(item, list->GetItemCount());
         return static_cast<int>(list->InsertItem(at, wxString::FromUTF8(utf8)));
     });
@@ -95,8 +103,10 @@ BOOL CListCtrl::SetItemText(int item, int subItem, const char* text)
 {
     const std::string utf8 = Utf8FromGbk(text ? text : "");
     return Call<BOOL>(FALSE, [&](wxListCtrl* list) {
-        if (item < 0 || item >= list->GetItemCount()) return FALSE;
-        if (subItem < 0 || subItem >= std::max(1, list->GetColumnCount())) return FALSE;
+        if (item < 0 || item >= list->GetItemCount())
+            return FALSE;
+        if (subItem < 0 || subItem >= std::max(1, list->GetColumnCount()))
+            return FALSE;
         return list->SetItem(item, subItem, wxString::FromUTF8(utf8)) ? TRUE : FALSE;
     });
 }
@@ -105,10 +115,13 @@ int CListCtrl::GetNextItem(int start, int flags) const
 {
     return Call<int>(-1, [&](wxListCtrl* list) {
         const int from = std::max(start, -1);
-        if (from >= list->GetItemCount()) return -1;
+        if (from >= list->GetItemCount())
+            return -1;
         long state = wxLIST_STATE_DONTCARE;
-        if (flags & LVNI_SELECTED) state |= wxLIST_STATE_SELECTED;
-        if (flags & LVNI_FOCUSED) state |= wxLIST_STATE_FOCUSED;
+        if (flags & LVNI_SELECTED)
+            state |= wxLIST_STATE_SELECTED;
+        if (flags & LVNI_FOCUSED)
+            state |= wxLIST_STATE_FOCUSED;
         return static_cast<int>(list->GetNextItem(from, wxLIST_NEXT_ALL, state));
     });
 }
@@ -116,8 +129,10 @@ int CListCtrl::GetNextItem(int start, int flags) const
 CString CListCtrl::GetItemText(int item, int subItem) const
 {
     return CString(Call<std::string>(std::string(), [&](wxListCtrl* list) {
-        if (item < 0 || item >= list->GetItemCount()) return std::string();
-        if (subItem < 0 || subItem >= std::max(1, list->GetColumnCount())) return std::string();
+        if (item < 0 || item >= list->GetItemCount())
+            return std::string();
+        if (subItem < 0 || subItem >= std::max(1, list->GetColumnCount()))
+            return std::string();
         return AfxGbkFromWx(list->GetItemText(item, subItem));
     }));
 }

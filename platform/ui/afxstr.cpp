@@ -21,10 +21,14 @@ namespace {
 // that it is skipped on its own.
 std::size_t Utf8SequenceLength(unsigned char lead)
 {
-    if (lead < 0x80) return 1;
-    if ((lead & 0xE0) == 0xC0) return 2;
-    if ((lead & 0xF0) == 0xE0) return 3;
-    if ((lead & 0xF8) == 0xF0) return 4;
+    if (lead < 0x80)
+        return 1;
+    if ((lead & 0xE0) == 0xC0)
+        return 2;
+    if ((lead & 0xF0) == 0xE0)
+        return 3;
+    if ((lead & 0xF8) == 0xF0)
+        return 4;
     return 1;
 }
 
@@ -33,7 +37,8 @@ public:
     Converter(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
     ~Converter()
     {
-        if (m_cd != reinterpret_cast<iconv_t>(-1)) iconv_close(m_cd);
+        if (m_cd != reinterpret_cast<iconv_t>(-1))
+            iconv_close(m_cd);
     }
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
@@ -44,7 +49,8 @@ public:
     template <class Skip> std::string Run(const std::string& in, Skip skip) const
     {
         std::string out;
-        if (m_cd == reinterpret_cast<iconv_t>(-1)) return std::string(in.size() ? 1 : 0, '?');
+        if (m_cd == reinterpret_cast<iconv_t>(-1))
+            return std::string(in.size() ? 1 : 0, '?');
         iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
         char* src = const_cast<char*>(in.data());
         std::size_t srcLeft = in.size();
@@ -54,8 +60,10 @@ public:
             std::size_t dstLeft = sizeof buffer;
             const std::size_t rc = iconv(m_cd, &src, &srcLeft, &dst, &dstLeft);
             out.append(buffer, static_cast<std::size_t>(dst - buffer));
-            if (rc != static_cast<std::size_t>(-1)) continue;
-            if (errno == E2BIG) continue;
+            if (rc != static_cast<std::size_t>(-1))
+                continue;
+            if (errno == E2BIG)
+                continue;
             // EILSEQ: a character the target cannot hold or an invalid
             // sequence; EINVAL: a sequence cut off at the end.
             const std::size_t n = errno == EINVAL ? srcLeft : std::min(srcLeft, skip(src, srcLeft));
@@ -82,7 +90,8 @@ std::string GbkFromUtf8(const std::string& utf8)
         std::size_t n = Utf8SequenceLength(static_cast<unsigned char>(*p));
         // A broken sequence: give up only its lead byte.
         for (std::size_t i = 1; i < n && i < left; ++i)
-            if ((static_cast<unsigned char>(p[i]) & 0xC0) != 0x80) return std::size_t{1};
+            if ((static_cast<unsigned char>(p[i]) & 0xC0) != 0x80)
+                return std::size_t{1};
         return n;
     });
 }
@@ -93,31 +102,43 @@ std::string Utf8FromGbk(const std::string& gbk)
     return fromGbk.Run(gbk, [](const char*, std::size_t) { return std::size_t{1}; });
 }
 
-bool AfxIsProcessEnding() { return g_processEnding.load(std::memory_order_acquire); }
-void AfxSetProcessEnding(bool ending) { g_processEnding.store(ending, std::memory_order_release); }
+bool AfxIsProcessEnding()
+{
+    return g_processEnding.load(std::memory_order_acquire);
+}
+void AfxSetProcessEnding(bool ending)
+{
+    g_processEnding.store(ending, std::memory_order_release);
+}
 
 // ------------------------------------------------------------------ CString
 CString::CString(const char* text) : m_bytes(text ? text : "") {}
 
 CString::CString(const char* text, int length)
 {
-    if (text && length > 0) m_bytes.assign(text, static_cast<std::size_t>(length));
+    if (text && length > 0)
+        m_bytes.assign(text, static_cast<std::size_t>(length));
 }
 
 CString CString::Mid(int first, int count) const
 {
-    if (first < 0) first = 0;
-    if (count < 0) count = 0;
+    if (first < 0)
+        first = 0;
+    if (count < 0)
+        count = 0;
     const auto start = static_cast<std::size_t>(first);
-    if (start >= m_bytes.size()) return CString();
+    if (start >= m_bytes.size())
+        return CString();
     return CString(m_bytes.substr(start, static_cast<std::size_t>(count)));
 }
 
 CString CString::Mid(int first) const
 {
-    if (first < 0) first = 0;
+    if (first < 0)
+        first = 0;
     const auto start = static_cast<std::size_t>(first);
-    if (start >= m_bytes.size()) return CString();
+    if (start >= m_bytes.size())
+        return CString();
     return CString(m_bytes.substr(start));
 }
 
@@ -167,7 +188,8 @@ CString& CString::operator+=(const CString& other)
 
 CString& CString::operator+=(const char* other)
 {
-    if (other) m_bytes += other;
+    if (other)
+        m_bytes += other;
     return *this;
 }
 
@@ -187,7 +209,8 @@ struct ZeroedBlocks {
     std::vector<void*> blocks;
     ~ZeroedBlocks()
     {
-        for (void* block : blocks) std::free(block);
+        for (void* block : blocks)
+            std::free(block);
     }
 };
 ZeroedBlocks& Blocks()
@@ -200,7 +223,8 @@ ZeroedBlocks& Blocks()
 void* AfxAllocZeroed(std::size_t bytes)
 {
     void* block = std::calloc(bytes ? bytes : 1, 1);
-    if (!block) return nullptr;
+    if (!block)
+        return nullptr;
     ZeroedBlocks& all = Blocks();
     std::lock_guard lock(all.mutex);
     all.blocks.push_back(block);

@@ -156,7 +156,8 @@ private:
 class CDataExchange {
 public:
     CDataExchange(CDialog* dialog, BOOL saveAndValidate)
-        : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dialog) {}
+        : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dialog)
+    {}
     BOOL m_bSaveAndValidate;  // TRUE: controls -> members (save)
     CDialog* m_pDlgWnd;
 };
@@ -277,7 +278,7 @@ public:
 
     virtual BOOL InitInstance();  // base initialisation: TRUE
     HICON LoadIcon(UINT id) const;
-    void OnHelp();                // the framework's default help handler
+    void OnHelp();  // the framework's default help handler
 
     CDialog* m_pMainWnd = nullptr;
     CString m_strAppName;  // the executable's base name unless given
@@ -350,10 +351,12 @@ template <auto Handler> void CWinApp::AfxThunk(wxCommandEvent&)
 #define ON_EN_CHANGE(id, handler) \
     wx__DECLARE_EVT1(wxEVT_TEXT, id, wxCommandEventHandler(CDialog::AfxThunk<handler>))
 // "Item changed": a row became selected or deselected, or took the focus.
+// clang-format off
 #define ON_NOTIFY_LVN_ITEMCHANGED(id, handler)                                                   \
     wx__DECLARE_EVT1(wxEVT_LIST_ITEM_SELECTED, id, wxListEventHandler(CDialog::AfxNotifyThunk<handler>)) \
     wx__DECLARE_EVT1(wxEVT_LIST_ITEM_DESELECTED, id, wxListEventHandler(CDialog::AfxNotifyThunk<handler>)) \
     wx__DECLARE_EVT1(wxEVT_LIST_ITEM_FOCUSED, id, wxListEventHandler(CDialog::AfxNotifyThunk<handler>))
+// clang-format on
 #define ON_NOTIFY(code, id, handler) ON_NOTIFY_##code(id, handler)
 #define ON_COMMAND(id, handler) \
     wx__DECLARE_EVT1(wxEVT_MENU, id, wxCommandEventHandler(CWinApp::AfxThunk<handler>))

@@ -44,18 +44,21 @@ bool RunOnUiThread(const std::weak_ptr<void>& lifeline, std::function<void()> wo
 {
     if (wxThread::IsMain()) {
         const std::shared_ptr<void> alive = lifeline.lock();
-        if (!alive) return false;
+        if (!alive)
+            return false;
         work();
         return true;
     }
     wxAppConsole* app = wxTheApp;
-    if (!app || AfxIsProcessEnding() || lifeline.expired()) return false;
+    if (!app || AfxIsProcessEnding() || lifeline.expired())
+        return false;
 
     auto call = std::make_shared<PendingCall>();
     app->CallAfter([call, lifeline, work = std::move(work)] {
         {
             std::lock_guard lock(call->mutex);
-            if (call->abandoned) return;
+            if (call->abandoned)
+                return;
             call->started = true;
         }
         bool ran = false;
@@ -88,7 +91,8 @@ bool RunOnUiThread(const std::weak_ptr<void>& lifeline, std::function<void()> wo
 CallScope::CallScope(int& busy) : m_busy(busy)
 {
     std::lock_guard lock(g_mutex);
-    if (AfxIsProcessEnding()) return;
+    if (AfxIsProcessEnding())
+        return;
     ++m_busy;
     ++g_callsInFlight;
     m_entered = true;
@@ -96,7 +100,8 @@ CallScope::CallScope(int& busy) : m_busy(busy)
 
 CallScope::~CallScope()
 {
-    if (!m_entered) return;
+    if (!m_entered)
+        return;
     {
         std::lock_guard lock(g_mutex);
         --m_busy;
@@ -149,8 +154,10 @@ std::atomic<bool> g_failNextStart{false};
 void ReapFinished()
 {
     std::erase_if(g_threads, [](std::unique_ptr<CWinThread>& t) {
-        if (!t->m_finished.load()) return false;
-        if (t->m_thread.joinable()) t->m_thread.join();
+        if (!t->m_finished.load())
+            return false;
+        if (t->m_thread.joinable())
+            t->m_thread.join();
         return true;
     });
 }
@@ -159,7 +166,8 @@ void ReapFinished()
 
 CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param)
 {
-    if (!proc || g_failNextStart.exchange(false)) return nullptr;
+    if (!proc || g_failNextStart.exchange(false))
+        return nullptr;
     std::lock_guard lock(g_threadsMutex);
     ReapFinished();
     auto thread = std::make_unique<CWinThread>();
@@ -198,7 +206,8 @@ bool JoinWorkers(std::chrono::milliseconds limit)
     std::unique_lock lock(g_threadsMutex);
     const bool allDone = g_threadsDone.wait_for(lock, limit, [] {
         for (const auto& t : g_threads)
-            if (!t->m_finished.load()) return false;
+            if (!t->m_finished.load())
+                return false;
         return true;
     });
     ReapFinished();
@@ -224,7 +233,8 @@ bool StopWorkersUsing(const void* param, std::chrono::milliseconds limit)
     }
     const bool stopped = g_threadsDone.wait_for(lock, limit, [param] {
         for (const auto& t : g_threads)
-            if (t->m_param == param && !t->m_finished.load()) return false;
+            if (t->m_param == param && !t->m_finished.load())
+                return false;
         return true;
     });
     ReapFinished();
@@ -232,7 +242,10 @@ bool StopWorkersUsing(const void* param, std::chrono::milliseconds limit)
 }
 
 namespace testing {
-void FailNextThreadStart() { g_failNextStart.store(true); }
+void FailNextThreadStart()
+{
+    g_failNextStart.store(true);
+}
 void ResetProcessEnd()
 {
     std::lock_guard lock(g_mutex);

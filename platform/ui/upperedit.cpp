@@ -17,7 +17,8 @@ namespace {
 void OnInsertText(GtkEditable* editable, const gchar* text, gint length, gint* position, gpointer data)
 {
     auto* edit = static_cast<CUpperCaseEdit*>(data);
-    if (edit->IsVerbatim()) return;
+    if (edit->IsVerbatim())
+        return;
     const gsize bytes = length < 0 ? std::strlen(text) : static_cast<gsize>(length);
     gchar* upper = g_utf8_strup(text, static_cast<gssize>(bytes));
     if (std::strlen(upper) == bytes && std::memcmp(upper, text, bytes) == 0) {
@@ -36,7 +37,8 @@ void OnInsertText(GtkEditable* editable, const gchar* text, gint length, gint* p
 
 void CUpperCaseEdit::Activate()
 {
-    if (m_activated || !GetHandle()) return;
+    if (m_activated || !GetHandle())
+        return;
     m_activated = true;
 #ifdef __WXGTK__
     if (GTK_IS_EDITABLE(GetHandle()))

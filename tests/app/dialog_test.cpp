@@ -1,7 +1,7 @@
 // The main dialog in a lab client namespace: initialisation, exchange,
 // About, Wake and the adapter fields.
-#include "tests/app/app_test_support.h"
 #include "net/magic_packet.h"
+#include "tests/app/app_test_support.h"
 #include "tests/app/lab_gate.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,8 @@ using namespace guitest;
 
 namespace {
 
-void SetOctets(TestDlg& dlg, const char* a, const char* b, const char* c, const char* d, const char* e, const char* f)
+void SetOctets(TestDlg& dlg, const char* a, const char* b, const char* c, const char* d, const char* e,
+               const char* f)
 {
     dlg.m_strMac1 = a;
     dlg.m_strMac2 = b;
@@ -94,8 +95,8 @@ TEST_F(DialogTest, AboutOpensForItsCommandAndNothingElse)
         UINT id;
         bool opensAbout;
     };
-    const Command commands[] = {{0x0010, true}, {0x0011, true}, {0x001F, true}, {0x0020, false},
-                                {0x0000, false}, {0xF010, false}};
+    const Command commands[] = {{0x0010, true},  {0x0011, true},  {0x001F, true},
+                                {0x0020, false}, {0x0000, false}, {0xF010, false}};
     for (const Command& c : commands) {
         SCOPED_TRACE(c.id);
         AboutWatcher about;
@@ -112,7 +113,8 @@ TEST_F(DialogTest, AboutOpensForItsCommandAndNothingElse)
         EXPECT_EQ(about.titles.size(), c.opensAbout ? 1u : 0u);
         if (c.opensAbout && !about.titles.empty()) {
             EXPECT_EQ(about.titles[0], "关于 Orvane");
-            EXPECT_NE(std::find(about.labels.begin(), about.labels.end(), "Orvane 1.0 版"), about.labels.end());
+            EXPECT_NE(std::find(about.labels.begin(), about.labels.end(), "Orvane 1.0 版"),
+                      about.labels.end());
             EXPECT_NE(std::find(about.labels.begin(), about.labels.end(), "确定"), about.labels.end());
         }
     }

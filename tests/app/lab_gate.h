@@ -17,10 +17,10 @@ namespace apptest {
 
 // Skips the test unless this is a lab namespace; run as root by the lab
 // script it always is. Use at the top of every test that can send.
-#define REQUIRE_LAB()                                                           \
-    do {                                                                        \
-        const std::string labProblem = LabNamespaceProblem();                   \
-        if (!labProblem.empty())                                                \
+#define REQUIRE_LAB()                                                            \
+    do {                                                                         \
+        const std::string labProblem = LabNamespaceProblem();                    \
+        if (!labProblem.empty())                                                 \
             GTEST_SKIP() << "not inside a lab (" << labProblem << "); refusing"; \
     } while (0)
 

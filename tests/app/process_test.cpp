@@ -69,33 +69,33 @@ private:
     void Run(CDialog& dlg)
     {
         switch (m_ending) {
-        case Ending::Exit:
-            Signal();
-            guitest::Click(guitest::FindControl(dlg, IDOK));
-            break;
-        case Ending::Esc:
-            guitest::FocusControl(dlg, guitest::FindControl(dlg, IDC_MAC1));
-            Signal();
-            guitest::PressKey(WXK_ESCAPE);
-            break;
-        case Ending::CloseBox:
-            Signal();
-            dlg.Close();
-            break;
-        case Ending::Enter:
-            guitest::FocusControl(dlg, guitest::FindControl(dlg, IDC_MAC3));
-            Signal();
-            guitest::PressKey(WXK_RETURN);
-            break;
-        case Ending::ExitDuringSweep:
-            Click(dlg, IDC_SCAN);
-            // Close while probes and list calls are under way.
-            guitest::PollUntil([] { return false; }, 300ms);
-            if (g_scanIdle.load() != 0)
-                _exit(41);  // the sweep was not running: the test would prove nothing
-            Signal();
-            Click(dlg, IDOK);
-            break;
+            case Ending::Exit:
+                Signal();
+                guitest::Click(guitest::FindControl(dlg, IDOK));
+                break;
+            case Ending::Esc:
+                guitest::FocusControl(dlg, guitest::FindControl(dlg, IDC_MAC1));
+                Signal();
+                guitest::PressKey(WXK_ESCAPE);
+                break;
+            case Ending::CloseBox:
+                Signal();
+                dlg.Close();
+                break;
+            case Ending::Enter:
+                guitest::FocusControl(dlg, guitest::FindControl(dlg, IDC_MAC3));
+                Signal();
+                guitest::PressKey(WXK_RETURN);
+                break;
+            case Ending::ExitDuringSweep:
+                Click(dlg, IDC_SCAN);
+                // Close while probes and list calls are under way.
+                guitest::PollUntil([] { return false; }, 300ms);
+                if (g_scanIdle.load() != 0)
+                    _exit(41);  // the sweep was not running: the test would prove nothing
+                Signal();
+                Click(dlg, IDOK);
+                break;
         }
     }
 
@@ -155,8 +155,10 @@ ChildResult RunProgram(Ending ending)
 TEST(ProgramEnd, ClosingNormallyExitsWithZero)
 {
     REQUIRE_LAB();
-    const std::pair<Ending, const char*> endings[] = {
-        {Ending::Exit, "Exit"}, {Ending::Esc, "Esc"}, {Ending::CloseBox, "close box"}, {Ending::Enter, "Enter"}};
+    const std::pair<Ending, const char*> endings[] = {{Ending::Exit, "Exit"},
+                                                      {Ending::Esc, "Esc"},
+                                                      {Ending::CloseBox, "close box"},
+                                                      {Ending::Enter, "Enter"}};
     for (const auto& [ending, name] : endings) {
         SCOPED_TRACE(name);
         const ChildResult r = RunProgram(ending);

@@ -15,17 +15,14 @@ struct PieceCase {
 TEST(HexOctetToInt, ReadsLikeStrtolInBase16)
 {
     const PieceCase cases[] = {
-        {"00", 0x00}, {"1A", 0x1A}, {"ff", 0xFF}, {"FF", 0xFF},
-        {"G1", 0x00},   // no digit before the first non-digit
-        {"1G", 0x01},   // digits up to the first non-digit
-        {"-1", -1},     // a sign is read; the octet keeps the low 8 bits
-        {"-F", -15},
-        {" F", 0x0F},   // leading blank skipped
-        {"", 0},
-        {"0x", 0},      // a prefix without digits
-        {"+7", 7},
-        {"ABC", 0xAB},  // only two characters count
-        {"\xD6\xD0", 0}, // one GBK character (two bytes), no digit
+        {"00", 0x00},    {"1A", 0x1A},  {"ff", 0xFF},
+        {"FF", 0xFF},    {"G1", 0x00},   // no digit before the first non-digit
+        {"1G", 0x01},                    // digits up to the first non-digit
+        {"-1", -1},                      // a sign is read; the octet keeps the low 8 bits
+        {"-F", -15},     {" F", 0x0F},   // leading blank skipped
+        {"", 0},         {"0x", 0},      // a prefix without digits
+        {"+7", 7},       {"ABC", 0xAB},  // only two characters count
+        {"\xD6\xD0", 0},                 // one GBK character (two bytes), no digit
     };
     for (const auto& c : cases)
         EXPECT_EQ(HexOctetToInt(c.piece), c.value) << "piece \"" << c.piece << "\"";
@@ -51,7 +48,8 @@ TEST(MacOctetsFromFields, JoinsThenCutsIntoPairs)
         {{"G1", "1G", "-1", " F", "zz", "0x"}, {0x00, 0x01, 0xFF, 0x0F, 0x00, 0x00}},
     };
     for (const auto& c : cases) {
-        const CString fields[6] = {c.fields[0], c.fields[1], c.fields[2], c.fields[3], c.fields[4], c.fields[5]};
+        const CString fields[6] = {c.fields[0], c.fields[1], c.fields[2],
+                                   c.fields[3], c.fields[4], c.fields[5]};
         BYTE octets[6] = {0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A};
         MacOctetsFromFields(fields, octets);
         for (int i = 0; i < 6; ++i)

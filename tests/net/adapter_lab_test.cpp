@@ -87,20 +87,26 @@ TEST_F(AdapterLab, SeveralAdaptersDefaultRouteFirst)
     std::vector<IP_ADAPTER_INFO> storage;
     ULONG length = 0;
     ASSERT_EQ(Query(storage, length), NO_ERROR);
-    const std::string expected =
-        "adapter a0 index " + std::to_string(if_nametoindex("a0")) + " mac 02:4f:52:00:01:21\n"
-        "  ip 10.9.0.5 255.255.0.0\n"
-        "  gateway 10.9.0.1\n"
-        "adapter eth0 index " + std::to_string(if_nametoindex("eth0")) + " mac 02:4f:52:00:01:17\n"
-        "  ip 192.168.1.23 255.255.255.0\n"
-        "  ip 192.168.1.77 255.255.255.0\n"
-        "  gateway 0.0.0.0\n"
-        "adapter b0 index " + std::to_string(if_nametoindex("b0")) + " mac 02:4f:52:00:01:22\n"
-        "  ip 0.0.0.0 0.0.0.0\n"
-        "  gateway 0.0.0.0\n"
-        "adapter d0 index " + std::to_string(if_nametoindex("d0")) + " mac 02:4f:52:00:01:23\n"
-        "  ip 172.16.0.5 255.255.255.0\n"
-        "  gateway 0.0.0.0\n";
+    const std::string expected = "adapter a0 index " + std::to_string(if_nametoindex("a0")) +
+                                 " mac 02:4f:52:00:01:21\n"
+                                 "  ip 10.9.0.5 255.255.0.0\n"
+                                 "  gateway 10.9.0.1\n"
+                                 "adapter eth0 index " +
+                                 std::to_string(if_nametoindex("eth0")) +
+                                 " mac 02:4f:52:00:01:17\n"
+                                 "  ip 192.168.1.23 255.255.255.0\n"
+                                 "  ip 192.168.1.77 255.255.255.0\n"
+                                 "  gateway 0.0.0.0\n"
+                                 "adapter b0 index " +
+                                 std::to_string(if_nametoindex("b0")) +
+                                 " mac 02:4f:52:00:01:22\n"
+                                 "  ip 0.0.0.0 0.0.0.0\n"
+                                 "  gateway 0.0.0.0\n"
+                                 "adapter d0 index " +
+                                 std::to_string(if_nametoindex("d0")) +
+                                 " mac 02:4f:52:00:01:23\n"
+                                 "  ip 172.16.0.5 255.255.255.0\n"
+                                 "  gateway 0.0.0.0\n";
     EXPECT_EQ(DescribeAdapters(storage.data()), expected);
 }
 

@@ -13,7 +13,10 @@ namespace {
 
 using orvane::adapters::AdapterFacts;
 
-IPAddr Ip(const char* text) { return inet_addr(text); }
+IPAddr Ip(const char* text)
+{
+    return inet_addr(text);
+}
 
 constexpr unsigned kUpRunning = IFF_UP | IFF_RUNNING | IFF_BROADCAST | IFF_MULTICAST;
 
@@ -88,10 +91,7 @@ std::vector<OrderCase> OrderCases()
          {lan, noIp},
          {{5, 0, 0}},
          {"enp3s0", "eth1"}},
-        {"a device-only default route leads too",
-         {bridge, lan},
-         {{4, 0, 0}},
-         {"enp3s0", "virbr0"}},
+        {"a device-only default route leads too", {bridge, lan}, {{4, 0, 0}}, {"enp3s0", "virbr0"}},
         {"no default route: by index", {wlan, lan, bridge, Loopback()}, {}, {"virbr0", "enp3s0", "wlan0"}},
         {"only loopback: nothing", {Loopback()}, {}, {}},
     };
@@ -138,7 +138,8 @@ TEST(DefaultRoutes, GatewaysDistinctLowestMetricFirst)
 
 std::vector<AdapterFacts> TwoAdapters()
 {
-    auto first = Adapter("eth0", 2, kUpRunning, {{"192.168.1.23", "255.255.255.0"}, {"10.0.0.7", "255.0.0.0"}});
+    auto first =
+        Adapter("eth0", 2, kUpRunning, {{"192.168.1.23", "255.255.255.0"}, {"10.0.0.7", "255.0.0.0"}});
     first.address = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
     first.gateways = {Ip("192.168.1.1"), Ip("192.168.1.254")};
     auto second = Adapter("eth1", 3, kUpRunning);
@@ -168,7 +169,8 @@ TEST(AdapterBuffer, OneByteShortIsRefusedAndUntouched)
     auto* bytes = reinterpret_cast<unsigned char*>(storage.data());
     std::memset(bytes, 0xAA, needed);
     ULONG length = needed - 1;
-    EXPECT_EQ(orvane::adapters::WriteAdapterInfo(TwoAdapters(), storage.data(), &length), ERROR_BUFFER_OVERFLOW);
+    EXPECT_EQ(orvane::adapters::WriteAdapterInfo(TwoAdapters(), storage.data(), &length),
+              ERROR_BUFFER_OVERFLOW);
     EXPECT_EQ(length, needed);
     for (ULONG i = 0; i < needed; ++i)
         ASSERT_EQ(bytes[i], 0xAA) << "byte " << i;
@@ -254,8 +256,8 @@ TEST(AdapterBuffer, NoAdapterIsNoDataWhateverTheBuffer)
 
 TEST(AdapterBuffer, TextsAreAlwaysTerminated)
 {
-    auto adapter = Adapter("a-very-long-name-for-an-interface", 9, kUpRunning,
-                           {{"255.255.255.255", "255.255.255.255"}});
+    auto adapter =
+        Adapter("a-very-long-name-for-an-interface", 9, kUpRunning, {{"255.255.255.255", "255.255.255.255"}});
     adapter.gateways = {Ip("255.255.255.254")};
     std::vector<IP_ADAPTER_INFO> storage(1);
     ULONG length = kRecord;

@@ -21,9 +21,10 @@ int main(int argc, char** argv)
         const auto start = std::chrono::steady_clock::now();
         const DWORD result = SendARP(inet_addr(argv[i]), 0, mac, &length);
         const auto took = std::chrono::steady_clock::now() - start;
-        std::printf("%s %u %s %u %lld\n", argv[i], result,
-                    orvane::labtest::MacText(mac, result == NO_ERROR ? length : 0).c_str(), length,
-                    static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
+        std::printf(
+            "%s %u %s %u %lld\n", argv[i], result,
+            orvane::labtest::MacText(mac, result == NO_ERROR ? length : 0).c_str(), length,
+            static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
     }
     cap_flag_value_t effective = CAP_CLEAR;
     if (cap_t caps = cap_get_proc()) {

@@ -95,8 +95,7 @@ inline Captured RunCaptured(const std::vector<std::string>& argv)
 // The same command as an ordinary user with no capabilities left.
 inline std::vector<std::string> AsOrdinaryUser(std::vector<std::string> argv)
 {
-    argv.insert(argv.begin(),
-                {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"});
+    argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"});
     return argv;
 }
 

@@ -17,7 +17,10 @@ using orvane::nl::ChunkResult;
 using orvane::nl::NeighbourEntry;
 using orvane::nl::RouteEntry;
 
-IPAddr Ip(const char* text) { return inet_addr(text); }
+IPAddr Ip(const char* text)
+{
+    return inet_addr(text);
+}
 
 // Builds rtnetlink messages the way the kernel sends them, one after
 // another in a single receive buffer.
@@ -158,8 +161,9 @@ TEST(RouteMessage, MultipathGivesOneEntryPerNextHop)
         std::memset(hop, 0, sizeof *hop);
         hop->rtnh_ifindex = ifindex;
         PutIp(message, RTA_GATEWAY, gateway);
-        hop->rtnh_len = static_cast<unsigned short>(reinterpret_cast<std::uint8_t*>(mnl_nlmsg_get_payload_tail(message)) -
-                                                    reinterpret_cast<std::uint8_t*>(hop));
+        hop->rtnh_len =
+            static_cast<unsigned short>(reinterpret_cast<std::uint8_t*>(mnl_nlmsg_get_payload_tail(message)) -
+                                        reinterpret_cast<std::uint8_t*>(hop));
     }
     mnl_attr_nest_end(message, nest);
     const auto routes = ParseOne(m, message);
@@ -205,10 +209,10 @@ std::vector<RouteEntry> SampleRoutes()
     return {
         {0, RTN_UNICAST, RT_TABLE_MAIN, 0, Ip("192.168.1.1"), 2, 600},
         {24, RTN_UNICAST, RT_TABLE_MAIN, Ip("192.168.1.0"), 0, 2, 0},
-        {0, RTN_UNICAST, 100, 0, Ip("10.9.9.9"), 5, 1},           // policy table
-        {0, RTN_BLACKHOLE, RT_TABLE_MAIN, 0, 0, 0, 0},           // no interface
+        {0, RTN_UNICAST, 100, 0, Ip("10.9.9.9"), 5, 1},  // policy table
+        {0, RTN_BLACKHOLE, RT_TABLE_MAIN, 0, 0, 0, 0},   // no interface
         {0, RTN_UNICAST, RT_TABLE_MAIN, 0, Ip("10.0.0.1"), 3, 100},
-        {0, RTN_UNICAST, RT_TABLE_MAIN, 0, 0, 4, 100},           // straight out of a device
+        {0, RTN_UNICAST, RT_TABLE_MAIN, 0, 0, 4, 100},  // straight out of a device
         {0, RTN_UNICAST, RT_TABLE_LOCAL, 0, Ip("127.0.0.1"), 1, 0},
     };
 }

@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 #include <libmnl/libmnl.h>
-#include <linux/rtnetlink.h>
 #include <linux/if_ether.h>
+#include <linux/rtnetlink.h>
 #include <net/if.h>
 #include <netpacket/packet.h>
 #include <poll.h>
@@ -23,12 +23,12 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <functional>
-#include <thread>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #ifndef ORVANE_ARP_PROBE
@@ -43,11 +43,11 @@ using Clock = std::chrono::steady_clock;
 // Addresses of the lab segment (see the registration's topology).
 constexpr const char* kOwn = "192.168.1.23";
 constexpr const char* kSilent = "192.168.1.50";
-constexpr const char* kFake = "192.168.1.100";        // answers at once
-constexpr const char* kLate = "192.168.1.101";        // answers after 150 ms
-constexpr const char* kShortLength = "192.168.1.102"; // hardware length 4
-constexpr const char* kTwoMacs = "192.168.1.103";     // answers twice, two MACs
-constexpr const char* kClaimed = "192.168.1.104";     // only unsolicited claims
+constexpr const char* kFake = "192.168.1.100";         // answers at once
+constexpr const char* kLate = "192.168.1.101";         // answers after 150 ms
+constexpr const char* kShortLength = "192.168.1.102";  // hardware length 4
+constexpr const char* kTwoMacs = "192.168.1.103";      // answers twice, two MACs
+constexpr const char* kClaimed = "192.168.1.104";      // only unsolicited claims
 constexpr const char* kForCapability = "192.168.1.130";
 
 const std::map<std::string, std::string> kAnswers = {
@@ -61,7 +61,10 @@ const std::map<std::string, std::string> kAnswers = {
 constexpr double kWaitMs = 100.0;
 constexpr double kSlackMs = 10.0;
 
-std::string Dotted(int lastOctet) { return "192.168.1." + std::to_string(lastOctet); }
+std::string Dotted(int lastOctet)
+{
+    return "192.168.1." + std::to_string(lastOctet);
+}
 
 struct Outcome {
     DWORD result = 0;
@@ -102,8 +105,9 @@ ProbeRun ParseProbe(const Captured& captured)
         if (words.size() == 2 && words[0] == "net_raw_effective")
             run.netRawEffective = std::stoi(words[1]);
         else if (words.size() == 5)
-            run.lines.push_back({words[0], {static_cast<DWORD>(std::stoul(words[1])), words[2],
-                                            static_cast<ULONG>(std::stoul(words[3])), std::stod(words[4]) / 1000}});
+            run.lines.push_back({words[0],
+                                 {static_cast<DWORD>(std::stoul(words[1])), words[2],
+                                  static_cast<ULONG>(std::stoul(words[3])), std::stod(words[4]) / 1000}});
     }
     return run;
 }
@@ -117,13 +121,15 @@ std::optional<orvane::nl::NeighbourEntry> KernelNeighbour(const std::string& add
     std::optional<orvane::nl::NeighbourEntry> found;
     std::vector<std::uint8_t> buffer(orvane::nl::kDumpChunkSize);
     const std::uint32_t ifindex = if_nametoindex(Env("ORVANE_LAB_CLIENT_IF").c_str());
-    const std::size_t length = orvane::nl::BuildNeighbourDumpRequest(buffer.data(), buffer.size(), 1, ifindex);
-    if (mnl_socket_bind(socket, 0, MNL_SOCKET_AUTOPID) == 0 && mnl_socket_sendto(socket, buffer.data(), length) > 0) {
+    const std::size_t length =
+        orvane::nl::BuildNeighbourDumpRequest(buffer.data(), buffer.size(), 1, ifindex);
+    if (mnl_socket_bind(socket, 0, MNL_SOCKET_AUTOPID) == 0 &&
+        mnl_socket_sendto(socket, buffer.data(), length) > 0) {
         std::vector<orvane::nl::NeighbourEntry> entries;
         for (;;) {
             const ssize_t n = mnl_socket_recvfrom(socket, buffer.data(), buffer.size());
-            if (n <= 0 || orvane::nl::ReadNeighbourChunk(buffer.data(), static_cast<std::size_t>(n), 1, 0, entries) !=
-                              orvane::nl::ChunkResult::More)
+            if (n <= 0 || orvane::nl::ReadNeighbourChunk(buffer.data(), static_cast<std::size_t>(n), 1, 0,
+                                                         entries) != orvane::nl::ChunkResult::More)
                 break;
         }
         for (const auto& entry : entries)
@@ -174,7 +180,8 @@ SeenRequests WatchRequests(const std::string& target, const std::function<void()
             if (n >= 42 && frame[21] == orvane::arp::kOpRequest) {
                 std::memcpy(&asked, frame + 38, 4);
                 if (asked == wanted) {
-                    seen.ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+                    seen.ms.push_back(
+                        std::chrono::duration<double, std::milli>(Clock::now() - start).count());
                     seen.frames.emplace_back(frame, frame + n);
                 }
             }
@@ -284,8 +291,8 @@ TEST_F(SendArpLab, PrivilegedAsksTwiceFiftyMillisecondsApartWithTheExactFrame)
     EXPECT_NEAR(seen.ms[1] - seen.ms[0], 50.0, 5.0);
     orvane::arp::HardwareAddress ours;
     unsigned v[6];
-    ASSERT_EQ(std::sscanf(Env("ORVANE_LAB_CLIENT_MAC").c_str(), "%x:%x:%x:%x:%x:%x", &v[0], &v[1], &v[2], &v[3],
-                          &v[4], &v[5]),
+    ASSERT_EQ(std::sscanf(Env("ORVANE_LAB_CLIENT_MAC").c_str(), "%x:%x:%x:%x:%x:%x", &v[0], &v[1], &v[2],
+                          &v[3], &v[4], &v[5]),
               6);
     std::copy(std::begin(v), std::end(v), ours.begin());
     const auto expected = orvane::arp::BuildRequest(ours, inet_addr(kOwn), inet_addr(nobody));
@@ -349,8 +356,8 @@ TEST_F(SendArpLab, PrivilegedTiming)
 
 TEST_F(SendArpLab, UnprivilegedAnswersAsOrdinaryUser)
 {
-    const std::vector<std::string> asked = {"192.168.1.1", kFake, kTwoMacs, kOwn, kSilent, kLate,
-                                            kShortLength, kClaimed, "192.168.1.3", kFake};
+    const std::vector<std::string> asked = {"192.168.1.1", kFake,        kTwoMacs, kOwn,          kSilent,
+                                            kLate,         kShortLength, kClaimed, "192.168.1.3", kFake};
     std::vector<std::string> argv = {ORVANE_ARP_PROBE};
     argv.insert(argv.end(), asked.begin(), asked.end());
     const ProbeRun run = ParseProbe(RunCaptured(AsOrdinaryUser(argv)));
@@ -417,9 +424,10 @@ TEST_F(SendArpLab, UnprivilegedTiming)
             (i < 40 ? resolved : known).push_back(outcome.ms);
         }
     }
-    std::printf("unprivileged: silent median %.2f ms (max %.2f), live median %.3f ms (resolved by the kernel), "
-                "%.3f ms (already known)\n",
-                Median(silent), *std::max_element(silent.begin(), silent.end()), Median(resolved), Median(known));
+    std::printf(
+        "unprivileged: silent median %.2f ms (max %.2f), live median %.3f ms (resolved by the kernel), "
+        "%.3f ms (already known)\n",
+        Median(silent), *std::max_element(silent.begin(), silent.end()), Median(resolved), Median(known));
     RecordProperty("silent_median_us", static_cast<int>(Median(silent) * 1000));
     RecordProperty("live_median_us", static_cast<int>(Median(resolved) * 1000));
     EXPECT_GE(Median(silent), kWaitMs);

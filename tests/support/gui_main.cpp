@@ -12,7 +12,8 @@
 
 namespace {
 
-void FailOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg)
+void FailOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond,
+                  const wxString& msg)
 {
     ADD_FAILURE_AT(file.utf8_string().c_str(), line)
         << "wx assertion in " << func.utf8_string() << ": " << cond.utf8_string() << " " << msg.utf8_string();
@@ -62,7 +63,8 @@ extern "C" const char* __tsan_default_suppressions()
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
-    if (testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();  // no display needed
+    if (testing::GTEST_FLAG(list_tests))
+        return RUN_ALL_TESTS();  // no display needed
 
     // The toolkit sees the program's name, not the test binary's.
     char name[] = "Orvane";

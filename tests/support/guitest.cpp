@@ -17,15 +17,18 @@ namespace guitest {
 
 void Flush()
 {
-    if (wxTheApp) wxTheApp->Yield(false);
+    if (wxTheApp)
+        wxTheApp->Yield(false);
 }
 
 bool PollUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
-        if (done()) return true;
-        if (std::chrono::steady_clock::now() >= deadline) return done();
+        if (done())
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return done();
         Flush();
         // A short pause between looks, so the window system gets the CPU.
         std::this_thread::sleep_for(2ms);
@@ -54,7 +57,8 @@ void MessageBoxWatcher::CloseWhen(std::function<bool()> condition, std::chrono::
 int MessageBoxWatcher::Enter(wxDialog* dialog)
 {
     auto* box = dynamic_cast<wxMessageDialogBase*>(dialog);
-    if (!box) return wxID_NONE;  // not a message box: show it as usual
+    if (!box)
+        return wxID_NONE;  // not a message box: show it as usual
     Box record;
     record.text = Utf8(box->GetMessage());
     record.caption = Utf8(box->GetTitle());
@@ -71,21 +75,25 @@ int MessageBoxWatcher::Enter(wxDialog* dialog)
 
 void MessageBoxWatcher::Exit(wxDialog* dialog)
 {
-    if (dialog != m_open) return;
+    if (dialog != m_open)
+        return;
     m_open = nullptr;
     m_timer.Stop();
 }
 
 void MessageBoxWatcher::OnTick()
 {
-    if (!m_open || !m_open->GetHandle()) return;  // not realised yet
+    if (!m_open || !m_open->GetHandle())
+        return;  // not realised yet
     bool close = m_mode == Mode::CloseAtOnce;
-    if (!close && m_condition && m_condition()) close = true;
+    if (!close && m_condition && m_condition())
+        close = true;
     if (!close && std::chrono::steady_clock::now() >= m_deadline) {
         m_timedOut = true;
         close = true;
     }
-    if (!close) return;
+    if (!close)
+        return;
     m_timer.Stop();
 #ifdef __WXGTK__
     auto* box = dynamic_cast<wxMessageDialogBase*>(m_open);
@@ -110,7 +118,8 @@ INT_PTR RunModal(CDialog& dlg, const std::function<void(CDialog&)>& script, std:
     bool forced = false;
     std::function<void()> start;
     start = [&, run] {
-        if (run->finished || run->started) return;
+        if (run->finished || run->started)
+            return;
         if (!dlg.IsModal() || !dlg.IsShownOnScreen()) {
             wxTheApp->CallAfter(start);
             return;
@@ -139,13 +148,18 @@ INT_PTR RunModal(CDialog& dlg, const std::function<void(CDialog&)>& script, std:
     return forced ? -2 : result;
 }
 
-wxWindow* FindControl(const CDialog& dlg, int id) { return dlg.FindControl(id); }
+wxWindow* FindControl(const CDialog& dlg, int id)
+{
+    return dlg.FindControl(id);
+}
 
 wxWindow* FocusedControl(const CDialog& dlg)
 {
     for (wxWindow* w = wxWindow::FindFocus(); w; w = w->GetParent()) {
-        if (w->GetParent() == &dlg) return w;
-        if (w->IsTopLevel()) break;
+        if (w->GetParent() == &dlg)
+            return w;
+        if (w->IsTopLevel())
+            break;
     }
     return nullptr;
 }
@@ -187,24 +201,32 @@ void Click(wxWindow* window, int button)
     ClickAt(window, wxPoint(size.x / 2, size.y / 2), button);
 }
 
-void RightClick(wxWindow* window, const wxPoint& clientPoint) { ClickAt(window, clientPoint, wxMOUSE_BTN_RIGHT); }
+void RightClick(wxWindow* window, const wxPoint& clientPoint)
+{
+    ClickAt(window, clientPoint, wxMOUSE_BTN_RIGHT);
+}
 
 void ClickListRow(wxListCtrl* list, long item)
 {
     wxRect rect;
-    if (!list->GetItemRect(item, rect)) return;
+    if (!list->GetItemRect(item, rect))
+        return;
     ClickAt(list, wxPoint(rect.x + rect.width / 2, rect.y + rect.height / 2));
 }
 
 bool SetClipboardText(const std::string& utf8)
 {
-    if (!wxTheClipboard->Open()) return false;
+    if (!wxTheClipboard->Open())
+        return false;
     const bool ok = wxTheClipboard->SetData(new wxTextDataObject(wxString::FromUTF8(utf8)));
     wxTheClipboard->Close();
     Flush();
     return ok;
 }
 
-std::string Utf8(const wxString& text) { return text.utf8_string(); }
+std::string Utf8(const wxString& text)
+{
+    return text.utf8_string();
+}
 
 }  // namespace guitest

@@ -88,11 +88,15 @@ private:
 // inside its modal loop. If the dialog is still open `timeout` after the
 // script returned, it is ended with -2 (and the result says so) instead of
 // hanging the test. Returns what DoModal returned.
-INT_PTR RunModal(CDialog& dlg, const std::function<void(CDialog&)>& script, std::chrono::milliseconds timeout = 5000ms);
+INT_PTR RunModal(CDialog& dlg, const std::function<void(CDialog&)>& script,
+                 std::chrono::milliseconds timeout = 5000ms);
 
 // The dialog's control with this identifier (a direct child), or nullptr.
 wxWindow* FindControl(const CDialog& dlg, int id);
-template <class T> T* FindControlAs(const CDialog& dlg, int id) { return dynamic_cast<T*>(FindControl(dlg, id)); }
+template <class T> T* FindControlAs(const CDialog& dlg, int id)
+{
+    return dynamic_cast<T*>(FindControl(dlg, id));
+}
 
 // The focused control of the dialog (the direct child holding the focus).
 wxWindow* FocusedControl(const CDialog& dlg);

@@ -21,4 +21,7 @@ CGuiTestApp theApp;
 
 }  // namespace
 
-int guitest::HelpCommandCount() { return theApp.m_helpCount; }
+int guitest::HelpCommandCount()
+{
+    return theApp.m_helpCount;
+}

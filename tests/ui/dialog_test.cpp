@@ -94,40 +94,41 @@ const TemplateSpec kTemplates[] = {
 
 std::string ControlText(wxWindow* w)
 {
-    if (auto* edit = dynamic_cast<wxTextCtrl*>(w)) return Utf8(edit->GetValue());
+    if (auto* edit = dynamic_cast<wxTextCtrl*>(w))
+        return Utf8(edit->GetValue());
     return Utf8(w->GetLabel());
 }
 
 void ExpectKind(Kind kind, wxWindow* w, std::size_t index)
 {
     switch (kind) {
-    case Kind::Box:
-        EXPECT_TRUE(dynamic_cast<wxStaticBox*>(w)) << index;
-        break;
-    case Kind::List: {
-        auto* list = dynamic_cast<wxListCtrl*>(w);
-        ASSERT_TRUE(list) << index;
-        EXPECT_TRUE(list->HasFlag(wxLC_REPORT));
-        EXPECT_TRUE(list->HasFlag(wxLC_SINGLE_SEL));
-        EXPECT_EQ(list->GetBorder(), wxBORDER_SUNKEN);
-        break;
-    }
-    case Kind::Label:
-        EXPECT_TRUE(dynamic_cast<wxStaticText*>(w)) << index;
-        break;
-    case Kind::Edit:
-    case Kind::ReadOnlyEdit: {
-        auto* edit = dynamic_cast<wxTextCtrl*>(w);
-        ASSERT_TRUE(edit) << index;
-        EXPECT_EQ(!edit->IsEditable(), kind == Kind::ReadOnlyEdit) << index;
-        EXPECT_FALSE(edit->IsMultiLine());
-        break;
-    }
-    case Kind::Button: {
-        auto* button = dynamic_cast<wxButton*>(w);
-        ASSERT_TRUE(button) << index;
-        break;
-    }
+        case Kind::Box:
+            EXPECT_TRUE(dynamic_cast<wxStaticBox*>(w)) << index;
+            break;
+        case Kind::List: {
+            auto* list = dynamic_cast<wxListCtrl*>(w);
+            ASSERT_TRUE(list) << index;
+            EXPECT_TRUE(list->HasFlag(wxLC_REPORT));
+            EXPECT_TRUE(list->HasFlag(wxLC_SINGLE_SEL));
+            EXPECT_EQ(list->GetBorder(), wxBORDER_SUNKEN);
+            break;
+        }
+        case Kind::Label:
+            EXPECT_TRUE(dynamic_cast<wxStaticText*>(w)) << index;
+            break;
+        case Kind::Edit:
+        case Kind::ReadOnlyEdit: {
+            auto* edit = dynamic_cast<wxTextCtrl*>(w);
+            ASSERT_TRUE(edit) << index;
+            EXPECT_EQ(!edit->IsEditable(), kind == Kind::ReadOnlyEdit) << index;
+            EXPECT_FALSE(edit->IsMultiLine());
+            break;
+        }
+        case Kind::Button: {
+            auto* button = dynamic_cast<wxButton*>(w);
+            ASSERT_TRUE(button) << index;
+            break;
+        }
     }
 }
 
@@ -351,9 +352,11 @@ GtkWidget* OpenPopupMenu()
     GList* windows = gtk_window_list_toplevels();
     for (GList* w = windows; w; w = w->next) {
         GtkWidget* window = GTK_WIDGET(w->data);
-        if (!gtk_widget_get_mapped(window) || !GTK_IS_BIN(window)) continue;
+        if (!gtk_widget_get_mapped(window) || !GTK_IS_BIN(window))
+            continue;
         GtkWidget* child = gtk_bin_get_child(GTK_BIN(window));
-        if (GTK_IS_MENU(child)) found = child;
+        if (GTK_IS_MENU(child))
+            found = child;
     }
     g_list_free(windows);
     return found;
@@ -366,14 +369,16 @@ bool ClickMenuItem(GtkWidget* menu, int index)
     GList* children = gtk_container_get_children(GTK_CONTAINER(menu));
     GtkWidget* item = nullptr;
     for (GList* c = children; c; c = c->next) {
-        if (GTK_IS_SEPARATOR_MENU_ITEM(c->data)) continue;
+        if (GTK_IS_SEPARATOR_MENU_ITEM(c->data))
+            continue;
         if (index-- == 0) {
             item = GTK_WIDGET(c->data);
             break;
         }
     }
     g_list_free(children);
-    if (!item || !gtk_widget_get_window(item)) return false;
+    if (!item || !gtk_widget_get_window(item))
+        return false;
     GtkAllocation a;
     gtk_widget_get_allocation(item, &a);
     int x = 0, y = 0;
@@ -392,11 +397,14 @@ void ChooseFromNextMenu(int index)
     const auto deadline = std::chrono::steady_clock::now() + 5000ms;
     timer->Bind(wxEVT_TIMER, [timer, index, deadline](wxTimerEvent&) {
         GtkWidget* menu = OpenPopupMenu();
-        if (!menu && std::chrono::steady_clock::now() < deadline) return;
+        if (!menu && std::chrono::steady_clock::now() < deadline)
+            return;
         timer->Stop();
         wxTheApp->CallAfter([timer] { delete timer; });
-        if (!menu) return;
-        if (index < 0 || !ClickMenuItem(menu, index)) wxUIActionSimulator().Char(WXK_ESCAPE);
+        if (!menu)
+            return;
+        if (index < 0 || !ClickMenuItem(menu, index))
+            wxUIActionSimulator().Char(WXK_ESCAPE);
     });
     timer->Start(5);
 }
@@ -444,7 +452,8 @@ TEST(SystemMenu, RightClickOnBackgroundRoutesTheChosenCommandToOnSysCommand)
 
 TEST(SystemMenu, MenuKeyAndShiftF10OpenItFromTheKeyboard)
 {
-    for (const auto& [key, modifiers] : {std::pair{int(WXK_MENU), int(wxMOD_NONE)}, std::pair{int(WXK_F10), int(wxMOD_SHIFT)}}) {
+    for (const auto& [key, modifiers] :
+         {std::pair{int(WXK_MENU), int(wxMOD_NONE)}, std::pair{int(WXK_F10), int(wxMOD_SHIFT)}}) {
         SCOPED_TRACE(key);
         CProbeDlg dlg;
         dlg.onInit = [](CProbeDlg& d) { AddAboutItem(d); };
@@ -462,10 +471,11 @@ TEST(SystemMenu, MenuKeyAndShiftF10OpenItFromTheKeyboard)
 TEST(SystemMenu, CloseItemEndsTheDialogAsCancel)
 {
     CProbeDlg dlg;
-    EXPECT_EQ(RunModal(dlg, [](CDialog& d) {
-                  ChooseFromNextMenu(0);
-                  RightClick(&d, d.ConvertDialogToPixels(wxPoint(6, 6)));
-              }),
+    EXPECT_EQ(RunModal(dlg,
+                       [](CDialog& d) {
+                           ChooseFromNextMenu(0);
+                           RightClick(&d, d.ConvertDialogToPixels(wxPoint(6, 6)));
+                       }),
               IDCANCEL);
     EXPECT_EQ(dlg.sysCommands, std::vector<UINT>{SC_CLOSE});
     EXPECT_EQ(dlg.cancelCount, 1);

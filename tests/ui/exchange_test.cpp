@@ -11,9 +11,15 @@ using namespace guitest;
 
 namespace {
 
-CString Gbk(const char* utf8) { return CString(GbkFromUtf8(utf8)); }
+CString Gbk(const char* utf8)
+{
+    return CString(GbkFromUtf8(utf8));
+}
 
-wxTextCtrl* Edit(CDialog& d, int id) { return FindControlAs<wxTextCtrl>(d, id); }
+wxTextCtrl* Edit(CDialog& d, int id)
+{
+    return FindControlAs<wxTextCtrl>(d, id);
+}
 
 // Counts the text events a field emits (seen at the field itself, before
 // they travel to the dialog).
@@ -111,7 +117,8 @@ TEST(NotificationLockOut, EventsOfAnExchangeReachNoHandler)
         // An exchange in each direction, during which the fields change,
         // a row is selected and a button is clicked.
         dlg.duringExchange = [&](CProbeDlg& p) {
-            if (!p.IsExchanging()) return;
+            if (!p.IsExchanging())
+                return;
             list->SetItemState(0, list->GetItemState(0, wxLIST_STATE_SELECTED) ^ wxLIST_STATE_SELECTED,
                                wxLIST_STATE_SELECTED);
             wxCommandEvent click(wxEVT_BUTTON, IDC_SCAN);

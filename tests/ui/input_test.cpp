@@ -10,7 +10,10 @@ using namespace guitest;
 
 namespace {
 
-wxTextCtrl* Edit(CDialog& d, int id) { return FindControlAs<wxTextCtrl>(d, id); }
+wxTextCtrl* Edit(CDialog& d, int id)
+{
+    return FindControlAs<wxTextCtrl>(d, id);
+}
 
 bool HasText(wxTextCtrl* edit, const char* utf8)
 {

@@ -10,7 +10,9 @@
 
 class CProbeDlg : public CDialog {
 public:
-    explicit CProbeDlg(UINT templateId = IDD_ORVANE_DIALOG, CDialog* parent = nullptr) : CDialog(templateId, parent) {}
+    explicit CProbeDlg(UINT templateId = IDD_ORVANE_DIALOG, CDialog* parent = nullptr)
+        : CDialog(templateId, parent)
+    {}
 
     // Run at the end of OnInitDialog (after the first load exchange).
     std::function<void(CProbeDlg&)> onInit;
@@ -20,19 +22,22 @@ public:
     BOOL OnInitDialog() override
     {
         CDialog::OnInitDialog();
-        if (onInit) onInit(*this);
+        if (onInit)
+            onInit(*this);
         return TRUE;
     }
     void DoDataExchange(CDataExchange* pDX) override
     {
         CDialog::DoDataExchange(pDX);
-        if (!bindControls) return;
+        if (!bindControls)
+            return;
         DDX_Control(pDX, IDC_HOST_LIST, m_list);
         DDX_Text(pDX, IDC_ADAPTER_NAME, m_strName);
         DDX_Text(pDX, IDC_LOCAL_MAC, m_strMac);
         DDX_Text(pDX, IDC_MAC1, m_strMac1);
         DDX_Text(pDX, IDC_MAC2, m_strMac2);
-        if (duringExchange) duringExchange(*this);
+        if (duringExchange)
+            duringExchange(*this);
     }
     void OnOK() override
     {
@@ -71,5 +76,7 @@ public:
 // framework's default handling.
 class CPlainDlg : public CDialog {
 public:
-    explicit CPlainDlg(UINT templateId = IDD_ORVANE_DIALOG, CDialog* parent = nullptr) : CDialog(templateId, parent) {}
+    explicit CPlainDlg(UINT templateId = IDD_ORVANE_DIALOG, CDialog* parent = nullptr)
+        : CDialog(templateId, parent)
+    {}
 };

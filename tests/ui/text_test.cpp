@@ -9,7 +9,10 @@
 
 namespace {
 
-CString Gbk(const char* utf8) { return CString(GbkFromUtf8(utf8)); }
+CString Gbk(const char* utf8)
+{
+    return CString(GbkFromUtf8(utf8));
+}
 
 }  // namespace
 
@@ -21,7 +24,8 @@ TEST(GbkText, ChineseCountsTwoBytesPerCharacter)
     } cases[] = {
         {"", 0}, {"AB", 2}, {"网卡", 4}, {"I P", 3}, {"关于 Orvane(&A)...", 18}, {"－", 2},
     };
-    for (const Case& c : cases) EXPECT_EQ(Gbk(c.utf8).GetLength(), c.bytes) << c.utf8;
+    for (const Case& c : cases)
+        EXPECT_EQ(Gbk(c.utf8).GetLength(), c.bytes) << c.utf8;
     EXPECT_EQ(Gbk("网卡").Bytes(), std::string("\xCD\xF8\xBF\xA8"));
 }
 
@@ -32,8 +36,8 @@ TEST(GbkText, MidCountsBytesAndIsEmptyBeyondTheEnd)
         int first, count;
         const char* expected;
     } cases[] = {
-        {0, 2, "00"}, {10, 2, "5E"}, {11, 2, "E"}, {12, 2, ""}, {40, 2, ""},
-        {-3, 2, "00"}, {4, 0, ""}, {4, -1, ""}, {8, 100, "4D5E"},
+        {0, 2, "00"},  {10, 2, "5E"}, {11, 2, "E"}, {12, 2, ""},      {40, 2, ""},
+        {-3, 2, "00"}, {4, 0, ""},    {4, -1, ""},  {8, 100, "4D5E"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(hex.Mid(c.first, c.count), c.expected) << c.first << "," << c.count;
@@ -92,15 +96,20 @@ TEST(GbkConversion, RoundTripsAndReplacesWhatGbkCannotHold)
     } cases[] = {
         {"网络探测", "网络探测"},
         {"MAC地址", "MAC地址"},
-        {"A\xF0\x9F\x98\x80" "B", "A?B"},    // an emoji: not in GBK
-        {"\xED\x95\x9C", "?"},                // a Hangul syllable
-        {"x\xFFy", "x?y"},                    // not UTF-8 at all
-        {"\xE7\xBD", "?"},                    // cut off
+        {"A\xF0\x9F\x98\x80"
+         "B",
+         "A?B"},                // an emoji: not in GBK
+        {"\xED\x95\x9C", "?"},  // a Hangul syllable
+        {"x\xFFy", "x?y"},      // not UTF-8 at all
+        {"\xE7\xBD", "?"},      // cut off
         {"line\n", "line\n"},
     };
-    for (const Case& c : cases) EXPECT_EQ(Utf8FromGbk(GbkFromUtf8(c.utf8)), c.backToUtf8) << c.utf8;
+    for (const Case& c : cases)
+        EXPECT_EQ(Utf8FromGbk(GbkFromUtf8(c.utf8)), c.backToUtf8) << c.utf8;
     // A byte run that is not GBK becomes "?" on the way out.
-    EXPECT_EQ(Utf8FromGbk("A\xFF" "B"), "A?B");
+    EXPECT_EQ(Utf8FromGbk("A\xFF"
+                          "B"),
+              "A?B");
     EXPECT_EQ(Utf8FromGbk("\xCD"), "?");
 }
 
@@ -108,7 +117,8 @@ TEST(ZeroedBlocks, AreZeroAndStayUsable)
 {
     auto* block = static_cast<unsigned char*>(AfxAllocZeroed(4096));
     ASSERT_NE(block, nullptr);
-    for (int i = 0; i < 4096; ++i) ASSERT_EQ(block[i], 0) << i;
+    for (int i = 0; i < 4096; ++i)
+        ASSERT_EQ(block[i], 0) << i;
     std::memset(block, 0x5A, 4096);  // writable, and never reported as lost
     EXPECT_NE(AfxAllocZeroed(0), nullptr);
 }

@@ -16,7 +16,10 @@ using namespace guitest;
 
 namespace {
 
-CString Gbk(const char* utf8) { return CString(GbkFromUtf8(utf8)); }
+CString Gbk(const char* utf8)
+{
+    return CString(GbkFromUtf8(utf8));
+}
 
 // A report list with the program's two columns.
 void PrepareList(CProbeDlg& d)
@@ -70,7 +73,8 @@ TEST(RunOnUiThread, ACallQueuedBeforeTheLifelineEndsNeverRuns)
     // Without yielding, wait until the call is queued, then end the
     // lifeline before the UI thread gets to it.
     const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (!wxTheApp->HasPendingEvents() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+    while (!wxTheApp->HasPendingEvents() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
     ASSERT_TRUE(wxTheApp->HasPendingEvents());
     lifeline.reset();
     EXPECT_TRUE(PollUntil([&] { return done.load(); }, 1000ms));
@@ -90,7 +94,8 @@ TEST(RunOnUiThread, AWaitingWorkerIsReleasedWhenTheProcessEnds)
         result = afx::RunOnUiThread(lifeline, [&] { ran = true; });
         done = true;
     });
-    while (!wxTheApp->HasPendingEvents()) std::this_thread::yield();
+    while (!wxTheApp->HasPendingEvents())
+        std::this_thread::yield();
     // The UI thread ends the process without serving the queue.
     const auto start = std::chrono::steady_clock::now();
     afx::BeginProcessEnd();
@@ -150,7 +155,8 @@ TEST(ListFromAWorker, ReadsAndFailureValuesFromAnyThread)
         list.InsertItem(0, "192.168.1.1");
         list.SetItemText(0, 1, "00-1A-2B-3C-4D-5E");
         list.InsertItem(5, "192.168.1.2");  // beyond the end: appended
-        FindControlAs<wxListCtrl>(d, IDC_HOST_LIST)->SetItemState(1, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+        FindControlAs<wxListCtrl>(d, IDC_HOST_LIST)
+            ->SetItemState(1, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
 
         struct Reads {
             int selected = -2, afterSelected = -2, count = -2, badInsert = -2;
@@ -204,9 +210,11 @@ TEST(ListFromAWorker, CallsAreCarriedOutWhileAMessageBoxIsOpen)
         std::atomic<bool> boxOpen{false};
         std::atomic<int> inserted{0};
         std::thread worker([&] {
-            while (!boxOpen) std::this_thread::yield();
+            while (!boxOpen)
+                std::this_thread::yield();
             for (int i = 0; i < kRows; ++i)
-                if (dlg.m_list.InsertItem(0, "10.0.0.1") == 0) ++inserted;
+                if (dlg.m_list.InsertItem(0, "10.0.0.1") == 0)
+                    ++inserted;
         });
         // The box closes once every row is in; the rows can only have come
         // while it was open.
@@ -232,9 +240,11 @@ TEST(ListFromAWorker, CallsAreCarriedOutWhileANestedDialogIsOpen)
         std::atomic<bool> start{false};
         std::atomic<int> inserted{0};
         std::thread worker([&] {
-            while (!start) std::this_thread::yield();
+            while (!start)
+                std::this_thread::yield();
             for (int i = 0; i < 10; ++i)
-                if (dlg.m_list.InsertItem(0, "10.0.0.2") == 0) ++inserted;
+                if (dlg.m_list.InsertItem(0, "10.0.0.2") == 0)
+                    ++inserted;
         });
         CPlainDlg about(IDD_ABOUTBOX, &dlg);
         bool allIn = false;
