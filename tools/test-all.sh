@@ -26,6 +26,17 @@ trap 'exit 143' TERM
 tools/install-deps.sh || { echo "test-all: installing packages failed"; echo "0 passed, 1 failed"; exit 1; }
 cleanup  # labs left by an earlier, killed run
 
+passed=0
+failed=0
+status=0
+
+if tools/check-format.sh; then
+  passed=$((passed + 1))
+else
+  echo "test-all: formatting check failed"
+  failed=$((failed + 1)); status=1
+fi
+
 support=$root/tests/support
 first_file() {  # the first existing file among the arguments
   local f
@@ -43,10 +54,6 @@ export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1${tsan_supp:+:suppre
 export GTEST_COLOR=no
 # wx/GTK look for a session bus and accessibility bus; neither exists here.
 export NO_AT_BRIDGE=1
-
-passed=0
-failed=0
-status=0
 
 run_tree() {
   local dir=$1 sanitize=$2 label=$3
