@@ -20,6 +20,16 @@ wxString ForSingleLine(const std::string& utf8)
     return wxString::FromUTF8(shown);
 }
 
+// Control `idc` of the exchanging dialog, if the dialog has its window and
+// the control is a `Control`; else nullptr.
+template <class Control> Control* ExchangedControl(CDataExchange* pDX, int idc)
+{
+    CDialog* dialog = pDX ? pDX->m_pDlgWnd : nullptr;
+    if (!dialog || !dialog->HasWindow())
+        return nullptr;
+    return dynamic_cast<Control*>(dialog->FindControl(idc));
+}
+
 }  // namespace
 
 BOOL CDialog::UpdateData(BOOL saveAndValidate)
@@ -47,13 +57,8 @@ bool CDialog::TryBefore(wxEvent& event)
 
 void DDX_Control(CDataExchange* pDX, int idc, CListCtrl& control)
 {
-    CDialog* dialog = pDX ? pDX->m_pDlgWnd : nullptr;
-    if (!dialog || !dialog->HasWindow())
-        return;
-    auto* list = dynamic_cast<wxListCtrl*>(dialog->FindControl(idc));
-    if (!list)
-        return;
-    dialog->AfxBindList(control, list);
+    if (auto* list = ExchangedControl<wxListCtrl>(pDX, idc))
+        pDX->m_pDlgWnd->AfxBindList(control, list);
 }
 
 void CDialog::AfxBindList(CListCtrl& control, wxListCtrl* list)
@@ -64,13 +69,10 @@ void CDialog::AfxBindList(CListCtrl& control, wxListCtrl* list)
 
 void DDX_Text(CDataExchange* pDX, int idc, CString& value)
 {
-    CDialog* dialog = pDX ? pDX->m_pDlgWnd : nullptr;
-    if (!dialog || !dialog->HasWindow())
-        return;
-    auto* edit = dynamic_cast<wxTextCtrl*>(dialog->FindControl(idc));
+    auto* edit = ExchangedControl<wxTextCtrl>(pDX, idc);
     if (!edit)
         return;
-    auto& loaded = dialog->m_impl->loaded;
+    auto& loaded = pDX->m_pDlgWnd->m_impl->loaded;
 
     if (pDX->m_bSaveAndValidate) {
         const wxString text = edit->GetValue();
