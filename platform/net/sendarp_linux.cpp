@@ -1,6 +1,7 @@
 // SendARP over Linux. With the privilege to open a packet socket it asks
 // the segment itself (an ARP request, one resend); without it, it lets the
 // kernel resolve the address and learns the answer from rtnetlink.
+#include "platform/net/adapter_choice.h"
 #include "platform/net/arp_frame.h"
 #include "platform/net/iphlpapi.h"
 #include "platform/net/linux_facts.h"
@@ -12,10 +13,10 @@
 #include <libmnl/libmnl.h>
 #include <linux/filter.h>
 #include <linux/if_ether.h>
+#include <linux/if_packet.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 #include <net/if.h>
-#include <netpacket/packet.h>
 #include <poll.h>
 #include <sys/capability.h>
 #include <sys/socket.h>
@@ -101,54 +102,6 @@ struct Probe {
     std::optional<HardwareAddress> answer;
 };
 
-enum class Choice { Found, OwnAddress, NoAdapter, NoHost };
-
-HardwareAddress SixBytes(const std::array<std::uint8_t, MAX_ADAPTER_ADDRESS_LENGTH>& address)
-{
-    HardwareAddress mac;
-    std::copy_n(address.begin(), mac.size(), mac.begin());
-    return mac;
-}
-
-// Picks the adapter for the probe; answers the machine's own addresses on
-// the spot.
-Choice ChooseAdapter(Probe& probe, IPAddr source)
-{
-    std::vector<orvane::adapters::AdapterFacts> interfaces;
-    if (!orvane::adapters::ReadInterfaces(interfaces))
-        return Choice::NoAdapter;
-    for (const auto& adapter : interfaces) {
-        if ((adapter.flags & IFF_LOOPBACK) || adapter.addressLength != 6)
-            continue;
-        for (const auto& own : adapter.ipv4) {
-            if (own.address == probe.destination) {
-                probe.answer = SixBytes(adapter.address);
-                return Choice::OwnAddress;
-            }
-        }
-    }
-    for (const auto& adapter : interfaces) {
-        if ((adapter.flags & IFF_LOOPBACK) || !(adapter.flags & IFF_UP) || adapter.addressLength != 6)
-            continue;
-        for (const auto& own : adapter.ipv4) {
-            if (source != 0 && own.address != source)
-                continue;
-            if ((own.address & own.mask) != (probe.destination & own.mask))
-                continue;
-            // The subnet's own network and broadcast addresses name no host.
-            const std::uint32_t hostBits = ~ntohl(own.mask);
-            const std::uint32_t host = ntohl(probe.destination) & hostBits;
-            if (hostBits > 1 && (host == 0 || host == hostBits))
-                return Choice::NoHost;
-            probe.ifindex = adapter.index;
-            probe.ourMac = SixBytes(adapter.address);
-            probe.ourIp = own.address;
-            return Choice::Found;
-        }
-    }
-    return Choice::NoAdapter;
-}
-
 // An AF_PACKET socket, if this process may have one. CAP_NET_RAW is made
 // effective only for the socket() call (and put back as it was), so a
 // binary given the capability does not run with it raised. Protocol 0
@@ -169,10 +122,15 @@ Fd OpenPacketSocket()
         }
     }
     Fd fd(socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, 0));
-    const int error = errno;
+    int error = errno;
     if (raised) {
         cap_set_flag(caps, CAP_EFFECTIVE, 1, &netRaw, CAP_CLEAR);
-        cap_set_proc(caps);
+        if (cap_set_proc(caps) != 0) {
+            // The capability stays effective: at least hold nothing it
+            // bought, and take the path that needs none.
+            fd = Fd{};
+            error = EPERM;
+        }
     }
     if (caps != nullptr)
         cap_free(caps);
@@ -215,6 +173,23 @@ bool KeepOnlyArpReplies(int fd)
     return setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0;
 }
 
+// Each frame comes with its VLAN tag, if any, in the ancillary data: the
+// kernel takes the tag out of the frame's bytes before we see them.
+bool AskForVlanTags(int fd)
+{
+    const int on = 1;
+    return setsockopt(fd, SOL_PACKET, PACKET_AUXDATA, &on, sizeof on) == 0;
+}
+
+int BindToInterface(int fd, std::uint32_t ifindex)
+{
+    sockaddr_ll bound{};
+    bound.sll_family = AF_PACKET;
+    bound.sll_protocol = htons(ETH_P_ARP);
+    bound.sll_ifindex = static_cast<int>(ifindex);
+    return bind(fd, reinterpret_cast<const sockaddr*>(&bound), sizeof bound);
+}
+
 // The thread's packet socket bound to `ifindex`, with nothing stale queued;
 // -1 when this process may not have one (or it cannot be bound).
 int PacketSocketFor(std::uint32_t ifindex)
@@ -231,17 +206,13 @@ int PacketSocketFor(std::uint32_t ifindex)
         // is tried again next time.
         if (!channel.fd && errno != EPERM && errno != EACCES)
             channel.tried = false;
-        if (channel.fd && !KeepOnlyArpReplies(channel.fd.get()))
+        if (channel.fd && !(KeepOnlyArpReplies(channel.fd.get()) && AskForVlanTags(channel.fd.get())))
             channel.fd = Fd{};
     }
     if (!channel.fd)
         return -1;
     if (channel.boundIfindex != ifindex) {
-        sockaddr_ll bound{};
-        bound.sll_family = AF_PACKET;
-        bound.sll_protocol = htons(ETH_P_ARP);
-        bound.sll_ifindex = static_cast<int>(ifindex);
-        if (bind(channel.fd.get(), reinterpret_cast<const sockaddr*>(&bound), sizeof bound) != 0) {
+        if (orvane::arp::g_bindPacketSocket(channel.fd.get(), ifindex) != 0) {
             channel.boundIfindex = 0;
             return -1;
         }
@@ -288,21 +259,49 @@ bool SendRequest(const Probe& probe)
                   sizeof to) == static_cast<ssize_t>(frame.size());
 }
 
+// True for a frame the kernel's own ARP would not take: one for another
+// station (seen on a bridged or promiscuous link), our own outgoing ones,
+// or one tagged for a VLAN (the untagged link is ours; a priority tag with
+// VLAN 0 is untagged to the kernel too).
+bool NotForOurLink(const sockaddr_ll& from, const msghdr& message)
+{
+    if (from.sll_pkttype == PACKET_OUTGOING || from.sll_pkttype == PACKET_OTHERHOST)
+        return true;
+    for (const cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr;
+         c = CMSG_NXTHDR(const_cast<msghdr*>(&message), const_cast<cmsghdr*>(c))) {
+        if (c->cmsg_level != SOL_PACKET || c->cmsg_type != PACKET_AUXDATA ||
+            c->cmsg_len < CMSG_LEN(sizeof(tpacket_auxdata)))
+            continue;
+        tpacket_auxdata aux;
+        std::memcpy(&aux, CMSG_DATA(c), sizeof aux);
+        if ((aux.tp_status & TP_STATUS_VLAN_VALID) && (aux.tp_vlan_tci & 0x0fff) != 0)
+            return true;
+    }
+    return false;
+}
+
 // Reads every queued frame; true once one of them answers the probe.
 bool TakeReplies(Probe& probe)
 {
     std::uint8_t frame[128];
+    alignas(cmsghdr) std::uint8_t control[CMSG_SPACE(sizeof(tpacket_auxdata))];
     for (;;) {
         sockaddr_ll from{};
-        socklen_t fromLength = sizeof from;
-        const ssize_t received = recvfrom(probe.packet, frame, sizeof frame, MSG_DONTWAIT | MSG_TRUNC,
-                                          reinterpret_cast<sockaddr*>(&from), &fromLength);
+        iovec data{frame, sizeof frame};
+        msghdr message{};
+        message.msg_name = &from;
+        message.msg_namelen = sizeof from;
+        message.msg_iov = &data;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        const ssize_t received = recvmsg(probe.packet, &message, MSG_DONTWAIT | MSG_TRUNC);
         if (received < 0)
             return false;
-        if (from.sll_pkttype == PACKET_OUTGOING)
+        if (NotForOurLink(from, message))
             continue;
         const std::size_t length = std::min<std::size_t>(static_cast<std::size_t>(received), sizeof frame);
-        if (auto mac = orvane::arp::ParseReply(frame, length, probe.destination, probe.ourIp)) {
+        if (auto mac = orvane::arp::ParseReply(frame, length, probe.destination, probe.ourIp, probe.ourMac)) {
             probe.answer = *mac;
             return true;
         }
@@ -341,10 +340,14 @@ bool SendNeighbourDump(Probe& probe, std::uint8_t* buffer, std::size_t size)
     return length != 0 && mnl_socket_sendto(probe.netlink.socket, buffer, length) >= 0;
 }
 
+// The same rule as the packet path: a group or all-zero address the kernel
+// may hold (a static entry, say) names no station.
 bool Answers(const Probe& probe, const orvane::nl::NeighbourEntry& entry)
 {
+    HardwareAddress mac;
+    std::copy_n(entry.lladdr.begin(), mac.size(), mac.begin());
     return entry.hasDst && entry.dst == probe.destination && entry.ifindex == probe.ifindex &&
-           orvane::nl::HasUsableHardwareAddress(entry);
+           orvane::nl::HasUsableHardwareAddress(entry) && orvane::arp::NamesAStation(mac);
 }
 
 // Reads what the kernel sent (dump replies and events alike); true once an
@@ -423,6 +426,8 @@ void AskTheKernel(Probe& probe)
 
 }  // namespace
 
+int (*orvane::arp::g_bindPacketSocket)(int fd, std::uint32_t ifindex) = BindToInterface;
+
 DWORD SendARP(IPAddr destination, IPAddr source, void* macAddress, ULONG* length)
 {
     Probe probe;
@@ -434,20 +439,28 @@ DWORD SendARP(IPAddr destination, IPAddr source, void* macAddress, ULONG* length
     if (afx::StopRequested())
         return ERROR_CANCELLED;
 
-    switch (ChooseAdapter(probe, source)) {
-        case Choice::OwnAddress:
+    std::vector<orvane::adapters::AdapterFacts> interfaces;
+    if (!orvane::adapters::ReadInterfaces(interfaces))
+        return ERROR_NOT_FOUND;
+    const orvane::arp::AdapterChoice choice = orvane::arp::ChooseAdapter(interfaces, destination, source);
+    switch (choice.kind) {
+        case orvane::arp::Choice::OwnAddress:
+            probe.answer = choice.mac;
             break;
-        case Choice::NoAdapter:
+        case orvane::arp::Choice::NoAdapter:
             return ERROR_NOT_FOUND;
-        case Choice::NoHost:
+        case orvane::arp::Choice::NoHost:
             return ERROR_BAD_NET_NAME;
-        case Choice::Found:
-            // Whether this thread may ask the segment itself is settled when its
-            // packet socket is first tried (see PacketChannel).
+        case orvane::arp::Choice::Found:
+            probe.ifindex = choice.ifindex;
+            probe.ourMac = choice.mac;
+            probe.ourIp = choice.ourIp;
+            // A packet socket that cannot be had or bound leaves the kernel's
+            // way, which needs no privilege.
             probe.packet = PacketSocketFor(probe.ifindex);
             if (probe.packet >= 0)
                 AskTheSegment(probe);
-            else if (!t_channel.fd)
+            else
                 AskTheKernel(probe);
             break;
     }
