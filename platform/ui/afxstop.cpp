@@ -1,6 +1,5 @@
 #include "platform/ui/afxstop.h"
 
-#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -22,15 +21,16 @@ StopToken::~StopToken()
 
 void StopToken::Request()
 {
+    m_requested.store(true);
+    // The counter is never read down: once set, it stays readable.
     const std::uint64_t one = 1;
-    (void)!write(m_eventFd, &one, sizeof one);
+    if (m_eventFd >= 0)
+        (void)!write(m_eventFd, &one, sizeof one);
 }
 
 bool StopToken::Requested() const
 {
-    // The counter is never read down: once set, it stays readable.
-    pollfd entry{m_eventFd, POLLIN, 0};
-    return poll(&entry, 1, 0) == 1;
+    return m_requested.load();
 }
 
 void StopToken::Install(StopToken* token)

@@ -4,6 +4,8 @@
 // Needs no window system.
 #pragma once
 
+#include <atomic>
+
 namespace afx {
 
 class StopToken;
@@ -16,7 +18,9 @@ StopToken* CurrentStopToken();
 bool StopRequested();
 
 // A descriptor that becomes readable once a stop is requested for the
-// calling thread, for poll(); -1 when the thread has no token.
+// calling thread, for poll(); -1 when the thread has no token, or when the
+// system gave it no descriptor: a wait then ends at its own time-out, and
+// the waiter checks StopRequested() there.
 int StopEventFd();
 
 class StopToken {
@@ -35,6 +39,7 @@ public:
 
 private:
     int m_eventFd;
+    std::atomic<bool> m_requested{false};  // the answer, with or without a descriptor
 };
 
 }  // namespace afx
