@@ -136,5 +136,9 @@ DWORD GetAdaptersInfo(PIP_ADAPTER_INFO buffer, ULONG* length)
         return ERROR_GEN_FAILURE;
     AttachDefaultRoutes(adapters, defaults);
     OrderAdapters(adapters);
+    // The records carry the program's narrow text (GBK); Linux names are
+    // UTF-8 bytes, which may be Chinese.
+    for (AdapterFacts& adapter : adapters)
+        adapter.name = GbkFromUtf8(adapter.name);
     return WriteAdapterInfo(adapters, buffer, length);
 }
