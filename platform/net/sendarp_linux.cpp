@@ -465,7 +465,7 @@ DWORD SendARP(IPAddr destination, IPAddr source, void* macAddress, ULONG* length
             break;
     }
     if (!probe.answer)
-        return ERROR_BAD_NET_NAME;
+        return afx::StopRequested() ? ERROR_CANCELLED : ERROR_BAD_NET_NAME;
     std::memcpy(macAddress, probe.answer->data(), std::min<std::size_t>(*length, probe.answer->size()));
     *length = static_cast<ULONG>(probe.answer->size());
     return NO_ERROR;
