@@ -4,8 +4,8 @@
 // (bench/run-sweep-bench.sh does).
 #include "net/globals.h"
 #include "net/sweep.h"
+#include "platform/base/afxstop.h"
 #include "platform/net/iphlpapi.h"
-#include "platform/ui/afxstop.h"
 #include "platform/ui/afxwin.h"
 #include "tools/labguard.h"
 

@@ -1,6 +1,6 @@
 #include "net/sweep.h"
 
-#include "platform/ui/afxstop.h"
+#include "platform/base/afxstop.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

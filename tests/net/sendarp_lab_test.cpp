@@ -2,11 +2,11 @@
 // (topology in tests/net/CMakeLists.txt), by the privileged path in this
 // process (root) and by the unprivileged one as an ordinary user through
 // the arp-probe program.
+#include "platform/base/afxstop.h"
 #include "platform/net/arp_frame.h"
 #include "platform/net/iphlpapi.h"
-#include "platform/net/linux_facts.h"
-#include "platform/net/netlink_parse.h"
-#include "platform/ui/afxstop.h"
+#include "platform/net/linux/linux_facts.h"
+#include "platform/net/linux/netlink_parse.h"
 #include "tests/net/lab_support.h"
 #include "tools/labguard.h"
 
