@@ -1,5 +1,7 @@
 #include "tests/app/lab_gate.h"
 
+#include "platform/net/linux/handles.h"
+
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <linux/if_ether.h>
@@ -212,11 +214,10 @@ bool SendMarker(const char* source, unsigned short port)
 int OpenDescriptorCount()
 {
     int count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (dirent* entry = readdir(dir))
+    if (const orvane::linux_handles::Dir dir(opendir("/proc/self/fd")); dir) {
+        while (dirent* entry = readdir(dir.get()))
             if (entry->d_name[0] != '.')
                 ++count;
-        closedir(dir);
         --count;  // the directory's own descriptor
     }
     return count;

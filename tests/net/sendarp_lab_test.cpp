@@ -5,6 +5,7 @@
 #include "platform/base/afxstop.h"
 #include "platform/net/arp_frame.h"
 #include "platform/net/iphlpapi.h"
+#include "platform/net/linux/handles.h"
 #include "platform/net/linux/linux_facts.h"
 #include "platform/net/linux/netlink_parse.h"
 #include "tests/net/lab_support.h"
@@ -108,19 +109,19 @@ ProbeRun ParseProbe(const Captured& captured)
 // The kernel's own neighbour entry for `address` on the client interface.
 std::optional<orvane::nl::NeighbourEntry> KernelNeighbour(const std::string& address)
 {
-    mnl_socket* socket = mnl_socket_open(NETLINK_ROUTE);
-    if (socket == nullptr)
+    const orvane::linux_handles::MnlSocket socket(mnl_socket_open(NETLINK_ROUTE));
+    if (!socket)
         return std::nullopt;
     std::optional<orvane::nl::NeighbourEntry> found;
     std::vector<std::uint8_t> buffer(orvane::nl::kDumpChunkSize);
     const std::uint32_t ifindex = if_nametoindex(Env("ORVANE_LAB_CLIENT_IF").c_str());
     const std::size_t length =
         orvane::nl::BuildNeighbourDumpRequest(buffer.data(), buffer.size(), 1, ifindex);
-    if (mnl_socket_bind(socket, 0, MNL_SOCKET_AUTOPID) == 0 &&
-        mnl_socket_sendto(socket, buffer.data(), length) > 0) {
+    if (mnl_socket_bind(socket.get(), 0, MNL_SOCKET_AUTOPID) == 0 &&
+        mnl_socket_sendto(socket.get(), buffer.data(), length) > 0) {
         std::vector<orvane::nl::NeighbourEntry> entries;
         for (;;) {
-            const ssize_t n = mnl_socket_recvfrom(socket, buffer.data(), buffer.size());
+            const ssize_t n = mnl_socket_recvfrom(socket.get(), buffer.data(), buffer.size());
             if (n <= 0 || orvane::nl::ReadNeighbourChunk(buffer.data(), static_cast<std::size_t>(n), 1, 0,
                                                          entries) != orvane::nl::ChunkResult::More)
                 break;
@@ -129,7 +130,6 @@ std::optional<orvane::nl::NeighbourEntry> KernelNeighbour(const std::string& add
             if (entry.hasDst && entry.dst == inet_addr(address.c_str()))
                 found = entry;
     }
-    mnl_socket_close(socket);
     return found;
 }
 
@@ -455,10 +455,9 @@ TEST_F(SendArpLab, PermittedNetRawTakesThePrivilegedPathAndDropsIt)
     std::filesystem::copy_file(ORVANE_ARP_PROBE, copy);
     chmod(dir, 0755);
     chmod(copy.c_str(), 0755);
-    cap_t caps = cap_from_text("cap_net_raw=p");
-    ASSERT_NE(caps, nullptr);
-    const int set = cap_set_file(copy.c_str(), caps);
-    cap_free(caps);
+    const orvane::linux_handles::Caps caps(cap_from_text("cap_net_raw=p"));
+    ASSERT_TRUE(caps);
+    const int set = cap_set_file(copy.c_str(), caps.get());
     if (set != 0) {
         std::filesystem::remove_all(dir);
         GTEST_SKIP() << "this file system keeps no file capabilities";

@@ -1,6 +1,7 @@
 // GetAdaptersInfo over Linux: this file only gathers facts from the kernel;
 // ordering and the record layout are adapter_layout.cpp's.
 #include "platform/net/iphlpapi.h"
+#include "platform/net/linux/handles.h"
 #include "platform/net/linux/linux_facts.h"
 
 #include <ifaddrs.h>
@@ -24,9 +25,6 @@ namespace {
 
 struct IfaddrsFree {
     void operator()(ifaddrs* list) const { freeifaddrs(list); }
-};
-struct MnlClose {
-    void operator()(mnl_socket* socket) const { mnl_socket_close(socket); }
 };
 
 IPAddr AddressOf(const sockaddr* address)
@@ -92,7 +90,7 @@ bool ReadInterfaces(std::vector<AdapterFacts>& out)
 bool ReadMainDefaultRoutes(std::vector<nl::DefaultRoute>& out)
 {
     out.clear();
-    std::unique_ptr<mnl_socket, MnlClose> socket(mnl_socket_open2(NETLINK_ROUTE, SOCK_CLOEXEC));
+    const linux_handles::MnlSocket socket(mnl_socket_open2(NETLINK_ROUTE, SOCK_CLOEXEC));
     if (!socket || mnl_socket_bind(socket.get(), 0, MNL_SOCKET_AUTOPID) < 0)
         return false;
     const unsigned portid = mnl_socket_get_portid(socket.get());
