@@ -194,7 +194,7 @@ TEST(StopToken, WorksWithoutAnEventDescriptor)
         filler.push_back(fd);
     {
         afx::StopToken token;
-        EXPECT_EQ(token.EventFd(), -1);
+        EXPECT_EQ(token.Handle(), afx::kNoStopHandle);
         afx::StopToken::Install(&token);
         EXPECT_FALSE(afx::StopRequested());
         token.Request();

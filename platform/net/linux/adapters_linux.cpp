@@ -1,5 +1,6 @@
 // GetAdaptersInfo over Linux: this file only gathers facts from the kernel;
 // ordering and the record layout are adapter_layout.cpp's.
+#include "platform/base/afxstr.h"
 #include "platform/net/iphlpapi.h"
 #include "platform/net/linux/handles.h"
 #include "platform/net/linux/linux_facts.h"
