@@ -3,7 +3,7 @@
 // follow the helper library the program was first written for.
 #pragma once
 
-#include "platform/ui/afxstr.h"
+#include "platform/base/afxstr.h"
 
 #include <cstdint>
 

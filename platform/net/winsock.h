@@ -3,7 +3,7 @@
 // release, so a socket is closed with closesocket().
 #pragma once
 
-#include "platform/ui/afxstr.h"
+#include "platform/base/afxstr.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

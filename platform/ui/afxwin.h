@@ -9,7 +9,7 @@
 // the macros at the end of this file.
 #pragma once
 
-#include "platform/ui/afxstr.h"
+#include "platform/base/afxstr.h"
 
 #include <wx/dialog.h>
 #include <wx/event.h>

@@ -1,6 +1,6 @@
 // Narrow GBK text, the conversions at its borders, and the zero-filled
 // blocks that live until the process ends.
-#include "platform/ui/afxstr.h"
+#include "platform/base/afxstr.h"
 
 #include "res/strings.h"
 

@@ -1,4 +1,4 @@
-#include "platform/ui/afxstop.h"
+#include "platform/base/afxstop.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>

@@ -1,11 +1,11 @@
 // SendARP over Linux. With the privilege to open a packet socket it asks
 // the segment itself (an ARP request, one resend); without it, it lets the
 // kernel resolve the address and learns the answer from rtnetlink.
+#include "platform/base/afxstop.h"
 #include "platform/net/arp_frame.h"
 #include "platform/net/iphlpapi.h"
-#include "platform/net/linux_facts.h"
-#include "platform/net/netlink_parse.h"
-#include "platform/ui/afxstop.h"
+#include "platform/net/linux/linux_facts.h"
+#include "platform/net/linux/netlink_parse.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
