@@ -37,6 +37,40 @@ else
   failed=$((failed + 1)); status=1
 fi
 
+# The Debian package and what the desktop reads from it: the release build
+# (tools/build-deb.sh), then lintian, desktop-file-validate and appstreamcli
+# on every run, each counted as one item.
+item() {  # item "what" COMMAND...
+  local what=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+  else
+    echo "test-all: $what failed"
+    failed=$((failed + 1)); status=1
+  fi
+}
+package_checks() {
+  local t0=$SECONDS log=$root/build-deb/test-all.log deb=""
+  mkdir -p "$root/build-deb"
+  echo "=== package"
+  if tools/build-deb.sh >"$log" 2>&1; then
+    deb=$(tail -1 "$log")
+    echo "built $deb in $((SECONDS - t0)) s"
+    passed=$((passed + 1))
+  else
+    tail -30 "$log"
+    echo "test-all: building the package failed (log: $log)"
+    failed=$((failed + 1)); status=1
+  fi
+  [[ -z $deb ]] || item "lintian" lintian --fail-on error,warning --pedantic "$deb"
+  # --no-hints: the one hint is that Network and Utility are both main
+  # categories, and the entry means to be in both.
+  item "desktop-file-validate" desktop-file-validate --no-hints packaging/org.orvane.Orvane.desktop
+  item "appstreamcli validate" appstreamcli validate --no-net --strict packaging/org.orvane.Orvane.metainfo.xml
+}
+package_checks
+
 support=$root/tests/support
 first_file() {  # the first existing file among the arguments
   local f
