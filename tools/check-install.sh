@@ -18,6 +18,7 @@
 # skip debootstrap. Needs root. Sends nothing on any network: the program
 # runs in a network namespace of its own with only a loopback interface,
 # and nobody presses Scan or Wake; only apt talks to the mirror.
+# ORVANE_CHECK_KEEP=1 keeps the root (in /var/tmp) for a look afterwards.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -106,7 +107,9 @@ cleanup() {
   for pid in $app_pid $wm_pid $xvfb_pid; do kill -KILL "$pid" 2>/dev/null || true; done
   for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do umount "${mounts[i]}" 2>/dev/null || umount -l "${mounts[i]}" || true; done
   # Remove the root only when nothing is mounted in it any more.
-  if [[ -n $work ]] && ! findmnt -rno TARGET | grep -q "^$work"; then
+  if [[ -n ${ORVANE_CHECK_KEEP:-} ]]; then
+    echo "check-install: root kept in $root"
+  elif [[ -n $work ]] && ! findmnt -rno TARGET | grep -q "^$work"; then
     rm -rf --one-file-system "$work"
   fi
 }
@@ -191,13 +194,16 @@ fi
 echo "=== orvane as an ordinary user, started from its menu entry, under Xvfb"
 in_root useradd -m -s /bin/sh person
 uid=$(in_root id -u person)
-display=""
-for n in $(seq 90 150); do
-  [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] || { display=$n; break; }
-done
-[[ -n $display ]] || { echo "check-install: no free display number" >&2; exit 1; }
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# Xvfb picks a free display number itself and writes it to fd 9.
+Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp 9>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
+display=""
+for ((i = 0; i < 100; i++)); do
+  display=$(tr -dc 0-9 <"$work/display")
+  [[ -z $display ]] || break
+  sleep 0.1
+done
+[[ -n $display ]] || { cat "$work/xvfb.log"; echo "check-install: Xvfb did not start" >&2; exit 1; }
 for ((i = 0; i < 100; i++)); do
   DISPLAY=:$display xwininfo -root >/dev/null 2>&1 && break
   sleep 0.1
@@ -269,6 +275,9 @@ while read -r f; do left+=("${f#"$root"}"); done < <(find "$root" -xdev \( -path
 while read -r f; do left+=("${f#"$root"}"); done < <(find "$root/var/lib/dpkg/info" -name 'orvane.*')
 ((${#left[@]} == 0)) || printf '  left: %s\n' "${left[@]}" | sort -u
 check "no file of the package left after purge ($(wc -l <"$work/files") paths checked)" test "${#left[@]}" -eq 0
+# (With no icon left in hicolor the trigger removes the cache altogether.)
+check "the icon theme's cache forgot the icon" \
+  bash -c "! grep -qs org.orvane.Orvane '$root/usr/share/icons/hicolor/icon-theme.cache'"
 check "dpkg knows no orvane any more" bash -c "! chroot '$root' dpkg-query -W orvane >/dev/null 2>&1"
 
 echo "check-install: $passed passed, $failed failed"
