@@ -37,6 +37,13 @@ else
   failed=$((failed + 1)); status=1
 fi
 
+if tools/check-layers.sh; then
+  passed=$((passed + 1))
+else
+  echo "test-all: layering check failed"
+  failed=$((failed + 1)); status=1
+fi
+
 # The Debian package and what the desktop reads from it: the release build
 # (tools/build-deb.sh), then lintian, desktop-file-validate and appstreamcli
 # on every run, each counted as one item.

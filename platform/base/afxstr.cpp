@@ -1,115 +1,14 @@
-// Narrow GBK text, the conversions at its borders, and the zero-filled
-// blocks that live until the process ends.
+// Narrow GBK text and the zero-filled blocks that live until the process
+// ends. The conversions at the text's borders are in linux/ and windows/.
 #include "platform/base/afxstr.h"
 
 #include "res/strings.h"
 
-#include <iconv.h>
-
-#include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <vector>
-
-namespace {
-
-// Length of the UTF-8 sequence a lead byte starts; 1 for a stray byte so
-// that it is skipped on its own.
-std::size_t Utf8SequenceLength(unsigned char lead)
-{
-    if (lead < 0x80)
-        return 1;
-    if ((lead & 0xE0) == 0xC0)
-        return 2;
-    if ((lead & 0xF0) == 0xE0)
-        return 3;
-    if ((lead & 0xF8) == 0xF0)
-        return 4;
-    return 1;
-}
-
-class Converter {
-public:
-    Converter(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
-    ~Converter()
-    {
-        if (m_cd != reinterpret_cast<iconv_t>(-1))
-            iconv_close(m_cd);
-    }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-
-    // Converts `in`; each unconvertible character (or undecodable byte run)
-    // becomes one "?". `skip` tells how many input bytes such a character
-    // occupies.
-    template <class Skip> std::string Run(const std::string& in, Skip skip) const
-    {
-        std::string out;
-        if (m_cd == reinterpret_cast<iconv_t>(-1))
-            return std::string(in.size() ? 1 : 0, '?');
-        iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
-        char* src = const_cast<char*>(in.data());
-        std::size_t srcLeft = in.size();
-        char buffer[256];
-        while (srcLeft > 0) {
-            char* dst = buffer;
-            std::size_t dstLeft = sizeof buffer;
-            const std::size_t rc = iconv(m_cd, &src, &srcLeft, &dst, &dstLeft);
-            out.append(buffer, static_cast<std::size_t>(dst - buffer));
-            if (rc != static_cast<std::size_t>(-1))
-                continue;
-            if (errno == E2BIG)
-                continue;
-            // EILSEQ: a character the target cannot hold or an invalid
-            // sequence; EINVAL: a sequence cut off at the end.
-            const std::size_t n = errno == EINVAL ? srcLeft : std::min(srcLeft, skip(src, srcLeft));
-            out.push_back('?');
-            src += n;
-            srcLeft -= n;
-            iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
-        }
-        return out;
-    }
-
-private:
-    iconv_t m_cd;
-};
-
-std::atomic<bool> g_processEnding{false};
-
-}  // namespace
-
-std::string GbkFromUtf8(const std::string& utf8)
-{
-    thread_local const Converter toGbk("GBK", "UTF-8");
-    return toGbk.Run(utf8, [](const char* p, std::size_t left) {
-        std::size_t n = Utf8SequenceLength(static_cast<unsigned char>(*p));
-        // A broken sequence: give up only its lead byte.
-        for (std::size_t i = 1; i < n && i < left; ++i)
-            if ((static_cast<unsigned char>(p[i]) & 0xC0) != 0x80)
-                return std::size_t{1};
-        return n;
-    });
-}
-
-std::string Utf8FromGbk(const std::string& gbk)
-{
-    thread_local const Converter fromGbk("UTF-8", "GBK");
-    return fromGbk.Run(gbk, [](const char*, std::size_t) { return std::size_t{1}; });
-}
-
-bool AfxIsProcessEnding()
-{
-    return g_processEnding.load(std::memory_order_acquire);
-}
-void AfxSetProcessEnding(bool ending)
-{
-    g_processEnding.store(ending, std::memory_order_release);
-}
 
 // ------------------------------------------------------------------ CString
 CString::CString(const char* text) : m_bytes(text ? text : "") {}

@@ -264,7 +264,7 @@ bool WaitReadable(int fd, Clock::time_point until)
             return false;
         const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
         timespec timeout{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-        pollfd entries[2] = {{fd, POLLIN, 0}, {afx::StopEventFd(), POLLIN, 0}};
+        pollfd entries[2] = {{fd, POLLIN, 0}, {afx::StopWaitHandle(), POLLIN, 0}};
         const int ready = ppoll(entries, 2, &timeout, nullptr);
         if (ready > 0)
             return entries[1].revents == 0 && entries[0].revents != 0;
