@@ -420,9 +420,6 @@ void CDialog::OnSysCommand(UINT id, LPARAM)
         case SC_CLOSE:
             AfxRaiseCommand(IDCANCEL);
             break;
-        case SC_MINIMIZE:
-            Iconize(true);
-            break;
         default:
             break;
     }
