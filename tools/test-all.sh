@@ -5,7 +5,10 @@
 #   build-tsan  ThreadSanitizer: the tests labelled "tsan"
 # GUI tests run under Xvfb; lab tests build their own network namespaces
 # (root needed, they skip otherwise). Leftover labs are removed at the end,
-# also after a failure. Exits non-zero on any failure.
+# also after a failure. Exits non-zero on any failure. Before the trees:
+# the formatting and layering checks, and the Debian package (built by
+# tools/build-deb.sh, checked by lintian, desktop-file-validate and
+# appstreamcli).
 #
 # ORVANE_TREES="build build-asan" limits the trees; ORVANE_JOBS sets -j.
 set -uo pipefail
