@@ -6,7 +6,7 @@
 #include "platform/net/arp_frame.h"
 #include "platform/net/iphlpapi.h"
 #include "platform/net/linux/netlink_parse.h"
-#include "tests/net/lab_support.h"
+#include "tests/support/lab.h"
 #include "tools/labguard.h"
 
 #include <gtest/gtest.h>
@@ -37,7 +37,7 @@
 
 namespace {
 
-using namespace orvane::labtest;
+using namespace labtest;
 using Clock = std::chrono::steady_clock;
 
 // Addresses of the lab segment (see the registration's topology).
@@ -120,7 +120,7 @@ std::optional<orvane::nl::NeighbourEntry> KernelNeighbour(const std::string& add
         return std::nullopt;
     std::optional<orvane::nl::NeighbourEntry> found;
     std::vector<std::uint8_t> buffer(orvane::nl::kDumpChunkSize);
-    const std::uint32_t ifindex = if_nametoindex(Env("ORVANE_LAB_CLIENT_IF").c_str());
+    const std::uint32_t ifindex = if_nametoindex(LabEnv("ORVANE_LAB_CLIENT_IF").c_str());
     const std::size_t length =
         orvane::nl::BuildNeighbourDumpRequest(buffer.data(), buffer.size(), 1, ifindex);
     if (mnl_socket_bind(socket, 0, MNL_SOCKET_AUTOPID) == 0 &&
@@ -158,7 +158,7 @@ SeenRequests WatchRequests(const std::string& target, const std::function<void()
     std::thread listener([&] {
         // Only this thread moves; it sends nothing.
         int fd = -1;
-        if (EnterNetNamespace(Env("ORVANE_LAB_BRIDGE")))
+        if (EnterNetNamespace(LabEnv("ORVANE_LAB_BRIDGE")))
             fd = socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, htons(ETH_P_ARP));
         sockaddr_ll on{};
         on.sll_family = AF_PACKET;
@@ -204,9 +204,9 @@ class SendArpLab : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (Env("ORVANE_LAB").empty() || geteuid() != 0)
+        if (LabEnv("ORVANE_LAB").empty() || geteuid() != 0)
             GTEST_SKIP() << "needs a lab: run through tools/orvane-lab as root";
-        ASSERT_EQ(Env("ORVANE_LAB_CLIENT_IP"), kOwn) << "registered with another topology";
+        ASSERT_EQ(LabEnv("ORVANE_LAB_CLIENT_IP"), kOwn) << "registered with another topology";
     }
 };
 
@@ -231,7 +231,7 @@ TEST_F(SendArpLab, PrivilegedOwnAddressAnswersAtOnce)
 {
     const Outcome outcome = Resolve(kOwn);
     EXPECT_EQ(outcome.result, NO_ERROR);
-    EXPECT_EQ(outcome.mac, Env("ORVANE_LAB_CLIENT_MAC"));
+    EXPECT_EQ(outcome.mac, LabEnv("ORVANE_LAB_CLIENT_MAC"));
     EXPECT_LT(outcome.ms, 2.0);
 }
 
@@ -291,7 +291,7 @@ TEST_F(SendArpLab, PrivilegedAsksTwiceFiftyMillisecondsApartWithTheExactFrame)
     EXPECT_NEAR(seen.ms[1] - seen.ms[0], 50.0, 5.0);
     orvane::arp::HardwareAddress ours;
     unsigned v[6];
-    ASSERT_EQ(std::sscanf(Env("ORVANE_LAB_CLIENT_MAC").c_str(), "%x:%x:%x:%x:%x:%x", &v[0], &v[1], &v[2],
+    ASSERT_EQ(std::sscanf(LabEnv("ORVANE_LAB_CLIENT_MAC").c_str(), "%x:%x:%x:%x:%x:%x", &v[0], &v[1], &v[2],
                           &v[3], &v[4], &v[5]),
               6);
     std::copy(std::begin(v), std::end(v), ours.begin());
@@ -369,7 +369,7 @@ TEST_F(SendArpLab, UnprivilegedAnswersAsOrdinaryUser)
         ASSERT_EQ(address, asked[i]);
         if (address == kOwn) {
             EXPECT_EQ(outcome.result, NO_ERROR);
-            EXPECT_EQ(outcome.mac, Env("ORVANE_LAB_CLIENT_MAC"));
+            EXPECT_EQ(outcome.mac, LabEnv("ORVANE_LAB_CLIENT_MAC"));
             EXPECT_LT(outcome.ms, 2.0);
         } else if (kAnswers.count(address)) {
             EXPECT_EQ(outcome.result, NO_ERROR);
@@ -476,7 +476,7 @@ int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
     // These tests send ARP requests and datagrams: only inside a lab.
-    if (!Env("ORVANE_LAB").empty())
+    if (!LabEnv("ORVANE_LAB").empty())
         RequireLabNamespace("net_lab_sendarp_tests");
     return RUN_ALL_TESTS();
 }
