@@ -2,7 +2,7 @@
 // About, Wake and the adapter fields.
 #include "net/magic_packet.h"
 #include "tests/app/app_test_support.h"
-#include "tests/app/lab_gate.h"
+#include "tests/support/lab.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,7 @@
 #include <memory>
 
 using namespace apptest;
+using namespace labtest;
 using namespace guitest;
 
 namespace {

@@ -3,8 +3,8 @@
 #include "net/globals.h"
 #include "platform/ui/afxinit.h"
 #include "res/resource.h"
-#include "tests/app/lab_gate.h"
 #include "tests/support/guitest.h"
+#include "tests/support/lab.h"
 
 #include <gtest/gtest.h>
 #include <wx/modalhook.h>

@@ -4,9 +4,10 @@
 // Sends ARP requests or datagrams: refuses to run outside a lab namespace.
 #include "platform/net/iphlpapi.h"
 #include "platform/net/linux/handles.h"
-#include "tests/net/lab_support.h"
+#include "tests/support/lab.h"
 #include "tools/labguard.h"
 
+#include <arpa/inet.h>
 #include <sys/capability.h>
 
 #include <chrono>
@@ -24,7 +25,7 @@ int main(int argc, char** argv)
         const auto took = std::chrono::steady_clock::now() - start;
         std::printf(
             "%s %u %s %u %lld\n", argv[i], result,
-            orvane::labtest::MacText(mac, result == NO_ERROR ? length : 0).c_str(), length,
+            labtest::MacText(mac, result == NO_ERROR ? length : 0).c_str(), length,
             static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
     }
     cap_flag_value_t effective = CAP_CLEAR;

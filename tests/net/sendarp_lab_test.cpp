@@ -8,7 +8,7 @@
 #include "platform/net/linux/handles.h"
 #include "platform/net/linux/linux_facts.h"
 #include "platform/net/linux/netlink_parse.h"
-#include "tests/net/lab_support.h"
+#include "tests/support/lab.h"
 #include "tools/labguard.h"
 
 #include <gtest/gtest.h>
@@ -39,7 +39,7 @@
 
 namespace {
 
-using namespace orvane::labtest;
+using namespace labtest;
 using Clock = std::chrono::steady_clock;
 
 // Addresses of the lab segment (see the registration's topology).
@@ -114,7 +114,7 @@ std::optional<orvane::nl::NeighbourEntry> KernelNeighbour(const std::string& add
         return std::nullopt;
     std::optional<orvane::nl::NeighbourEntry> found;
     std::vector<std::uint8_t> buffer(orvane::nl::kDumpChunkSize);
-    const std::uint32_t ifindex = if_nametoindex(Env("ORVANE_LAB_CLIENT_IF").c_str());
+    const std::uint32_t ifindex = if_nametoindex(LabEnv("ORVANE_LAB_CLIENT_IF").c_str());
     const std::size_t length =
         orvane::nl::BuildNeighbourDumpRequest(buffer.data(), buffer.size(), 1, ifindex);
     if (mnl_socket_bind(socket.get(), 0, MNL_SOCKET_AUTOPID) == 0 &&
@@ -148,14 +148,14 @@ bool SendMarkerRequest()
         return false;
     orvane::arp::HardwareAddress ours{};
     unsigned v[6];
-    std::sscanf(Env("ORVANE_LAB_CLIENT_MAC").c_str(), "%x:%x:%x:%x:%x:%x", &v[0], &v[1], &v[2], &v[3], &v[4],
-                &v[5]);
+    std::sscanf(LabEnv("ORVANE_LAB_CLIENT_MAC").c_str(), "%x:%x:%x:%x:%x:%x", &v[0], &v[1], &v[2], &v[3],
+                &v[4], &v[5]);
     std::copy(std::begin(v), std::end(v), ours.begin());
     const auto frame = orvane::arp::BuildRequest(ours, inet_addr(kOwn), inet_addr(kMarker));
     sockaddr_ll to{};
     to.sll_family = AF_PACKET;
     to.sll_protocol = htons(ETH_P_ARP);
-    to.sll_ifindex = static_cast<int>(if_nametoindex(Env("ORVANE_LAB_CLIENT_IF").c_str()));
+    to.sll_ifindex = static_cast<int>(if_nametoindex(LabEnv("ORVANE_LAB_CLIENT_IF").c_str()));
     to.sll_halen = 6;
     std::memset(to.sll_addr, 0xff, 6);
     const bool sent = sendto(fd, frame.data(), frame.size(), 0, reinterpret_cast<const sockaddr*>(&to),
@@ -176,7 +176,7 @@ SeenRequests WatchRequests(const std::string& target, const std::function<void()
     std::thread listener([&] {
         // Only this thread moves; it sends nothing.
         int fd = -1;
-        if (EnterNetNamespace(Env("ORVANE_LAB_BRIDGE")))
+        if (EnterNetNamespace(LabEnv("ORVANE_LAB_BRIDGE")))
             fd = socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, htons(ETH_P_ARP));
         sockaddr_ll on{};
         on.sll_family = AF_PACKET;
@@ -226,7 +226,7 @@ SeenRequests WatchRequests(const std::string& target, const std::function<void()
 void AddStaticNeighbour(const char* address, const char* mac)
 {
     const std::string command = std::string("ip neigh replace ") + address + " lladdr " + mac + " dev '" +
-                                Env("ORVANE_LAB_CLIENT_IF") + "' nud permanent";
+                                LabEnv("ORVANE_LAB_CLIENT_IF") + "' nud permanent";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
@@ -234,9 +234,9 @@ class SendArpLab : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (Env("ORVANE_LAB").empty() || geteuid() != 0)
+        if (LabEnv("ORVANE_LAB").empty() || geteuid() != 0)
             GTEST_SKIP() << "needs a lab: run through tools/orvane-lab as root";
-        ASSERT_EQ(Env("ORVANE_LAB_CLIENT_IP"), kOwn) << "registered with another topology";
+        ASSERT_EQ(LabEnv("ORVANE_LAB_CLIENT_IP"), kOwn) << "registered with another topology";
     }
 };
 
@@ -261,7 +261,7 @@ TEST_F(SendArpLab, PrivilegedOwnAddressAnswersWithoutAsking)
     const SeenRequests seen = WatchRequests(kOwn, [] {
         const Outcome outcome = Resolve(kOwn);
         EXPECT_EQ(outcome.result, NO_ERROR);
-        EXPECT_EQ(outcome.mac, Env("ORVANE_LAB_CLIENT_MAC"));
+        EXPECT_EQ(outcome.mac, LabEnv("ORVANE_LAB_CLIENT_MAC"));
     });
     EXPECT_TRUE(seen.frames.empty());
 }
@@ -326,7 +326,7 @@ TEST_F(SendArpLab, PrivilegedAsksTwiceWithTheExactFrame)
     ASSERT_EQ(seen.frames.size(), 2u);
     orvane::arp::HardwareAddress ours;
     unsigned v[6];
-    ASSERT_EQ(std::sscanf(Env("ORVANE_LAB_CLIENT_MAC").c_str(), "%x:%x:%x:%x:%x:%x", &v[0], &v[1], &v[2],
+    ASSERT_EQ(std::sscanf(LabEnv("ORVANE_LAB_CLIENT_MAC").c_str(), "%x:%x:%x:%x:%x:%x", &v[0], &v[1], &v[2],
                           &v[3], &v[4], &v[5]),
               6);
     std::copy(std::begin(v), std::end(v), ours.begin());
@@ -408,7 +408,7 @@ TEST_F(SendArpLab, UnprivilegedAnswersAsOrdinaryUser)
         ASSERT_EQ(address, asked[i]);
         if (address == kOwn) {
             EXPECT_EQ(outcome.result, NO_ERROR);
-            EXPECT_EQ(outcome.mac, Env("ORVANE_LAB_CLIENT_MAC"));
+            EXPECT_EQ(outcome.mac, LabEnv("ORVANE_LAB_CLIENT_MAC"));
         } else if (kAnswers.count(address)) {
             EXPECT_EQ(outcome.result, NO_ERROR);
             EXPECT_EQ(outcome.mac, kAnswers.at(address));
@@ -480,7 +480,7 @@ int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
     // These tests send ARP requests and datagrams: only inside a lab.
-    if (!Env("ORVANE_LAB").empty())
+    if (!LabEnv("ORVANE_LAB").empty())
         RequireLabNamespace("net_lab_sendarp_tests");
     return RUN_ALL_TESTS();
 }

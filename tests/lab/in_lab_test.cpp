@@ -2,12 +2,16 @@
 // orvane-lab (see tests/lab/CMakeLists.txt for the topology: hosts .1 and .7,
 // and arp-responder on br0 with the table below). Checks that the lab is what
 // it says and that the responder puts the right bytes on the wire.
+#include <arpa/inet.h>
 #include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include "tests/lab/lab_support.h"
+#include "tests/support/lab.h"
 
 namespace {
 
@@ -26,17 +30,12 @@ protected:
         if (std::getenv("ORVANE_LAB") == nullptr)
             GTEST_SKIP() << "not started by orvane-lab";
     }
-    static std::string Env(const char* name)
-    {
-        const char* v = std::getenv(name);
-        return v ? v : "";
-    }
 };
 TEST_F(InLab, GuardAcceptsEveryNamespaceOfTheLab)
 {
     EXPECT_EQ(LabNamespaceProblem(), "");
     EXPECT_EQ(NotInitialNamespaceProblem(), "");
-    std::string lab = Env("ORVANE_LAB");
+    std::string lab = LabEnv("ORVANE_LAB");
     for (const char* role : {"-b", "-h1", "-h2"}) {
         std::string problem = "not entered";
         EXPECT_TRUE(InNamespace(lab + role, [&] { problem = LabNamespaceProblem(); })) << role;
