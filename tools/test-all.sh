@@ -7,7 +7,10 @@
 #               while from its seed corpus (ORVANE_FUZZ_SECONDS, default 20)
 # GUI tests run under Xvfb; lab tests build their own network namespaces
 # (root needed, they skip otherwise). Leftover labs are removed at the end,
-# also after a failure. Exits non-zero on any failure.
+# also after a failure. Exits non-zero on any failure. Before the trees:
+# the formatting and layering checks, and the Debian package (built by
+# tools/build-deb.sh, checked by lintian, desktop-file-validate and
+# appstreamcli).
 #
 # ORVANE_TREES="build build-asan" limits the trees; ORVANE_JOBS sets -j.
 set -uo pipefail
@@ -46,27 +49,75 @@ else
   failed=$((failed + 1)); status=1
 fi
 
-support=$root/tests/support
-first_file() {  # the first existing file among the arguments
-  local f
-  for f in "$@"; do [[ -f $f ]] && { echo "$f"; return; }; done
+# The Debian package and what the desktop reads from it: the release build
+# (tools/build-deb.sh), then lintian, desktop-file-validate and appstreamcli
+# on every run, each counted as one item.
+item() {  # item "what" COMMAND...
+  local what=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+  else
+    echo "test-all: $what failed"
+    failed=$((failed + 1)); status=1
+  fi
 }
-lsan_supp=$(first_file "$support/lsan.supp" "$support/lsan-suppressions.txt" "$support/lsan_suppressions.txt")
-tsan_supp=$(first_file "$support/tsan.supp" "$support/tsan-suppressions.txt" "$support/tsan_suppressions.txt")
-ubsan_supp=$(first_file "$support/ubsan.supp" "$support/ubsan-suppressions.txt")
-asan_supp=$(first_file "$support/asan.supp" "$support/asan-suppressions.txt")
+run_lintian() {  # as root it adds a note that it would rather not be; CI is
+  lintian --fail-on error,warning --pedantic "$1" 2>&1 | grep -v '^running with root privileges'
+  return "${PIPESTATUS[0]}"
+}
+package_has_files() {  # the program and everything a desktop looks for
+  local listing f missing=0
+  listing=$(dpkg-deb -c "$1" | awk '{print $NF}')
+  for f in ./usr/bin/orvane ./usr/share/applications/org.orvane.Orvane.desktop \
+    ./usr/share/metainfo/org.orvane.Orvane.metainfo.xml ./usr/share/man/man1/orvane.1.gz \
+    ./usr/share/doc/orvane/copyright ./usr/share/icons/hicolor/scalable/apps/org.orvane.Orvane.svg \
+    ./usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/org.orvane.Orvane.png; do
+    grep -qxF "$f" <<<"$listing" || { echo "test-all: the package lacks $f"; missing=1; }
+  done
+  ((missing == 0))
+}
+package_checks() {
+  local t0=$SECONDS log=$root/build-deb/test-all.log deb=""
+  mkdir -p "$root/build-deb"
+  echo "=== package"
+  if tools/build-deb.sh >"$log" 2>&1; then
+    deb=$(tail -1 "$log")
+    echo "built $deb in $((SECONDS - t0)) s"
+    passed=$((passed + 1))
+  else
+    tail -30 "$log"
+    echo "test-all: building the package failed (log: $log)"
+    failed=$((failed + 1)); status=1
+  fi
+  if [[ -n $deb ]]; then
+    item "lintian" run_lintian "$deb"
+    item "the package's files" package_has_files "$deb"
+  fi
+  # --no-hints: the one hint is that Network and Utility are both main
+  # categories, and the entry means to be in both.
+  item "desktop-file-validate" desktop-file-validate --no-hints packaging/org.orvane.Orvane.desktop
+  item "appstreamcli validate" appstreamcli validate --no-net --strict packaging/org.orvane.Orvane.metainfo.xml
+}
+package_checks
 
-export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1${asan_supp:+:suppressions=$asan_supp}"
-export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1${ubsan_supp:+:suppressions=$ubsan_supp}"
-export LSAN_OPTIONS="${lsan_supp:+suppressions=$lsan_supp:}print_suppressions=0"
-export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1${tsan_supp:+:suppressions=$tsan_supp}"
+# The suppressions for the window system's own libraries, for the program
+# itself (the GUI test binaries have them compiled in).
+supp=$root/tests/support
+export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$supp/tsan.supp"
 export GTEST_COLOR=no
 # wx/GTK look for a session bus and accessibility bus; neither exists here.
 export NO_AT_BRIDGE=1
 
-run_tree() {  # dir, sanitizer, label, then extra cmake arguments
-  local dir=$1 sanitize=$2 label=$3
-  shift 3
+# run_tree DIR SANITIZE [LABEL TARGET [CMAKE-ARGS...]]: configures and
+# builds DIR (only TARGET when given) and runs its tests (only those
+# labelled LABEL).
+run_tree() {
+  local dir=$1 sanitize=$2 label=${3:-} target=${4:-}
+  shift $(($# < 4 ? $# : 4))
   local t0=$SECONDS
   echo "=== $dir (${sanitize:-no sanitizer})"
   mkdir -p "$dir"
@@ -77,15 +128,7 @@ run_tree() {  # dir, sanitizer, label, then extra cmake arguments
     return
   fi
   local targets=()
-  # A tree that runs only some tests builds only what they need, when the
-  # project names that set (target "<label>_tests").
-  # (The list is read whole first: grep -q ending the pipe early would
-  # fail it under pipefail.)
-  local known
-  known=$(cmake --build "$dir" --target help 2>/dev/null)
-  if [[ -n $label ]] && grep -q "^\.\.\. ${label}_tests\$" <<<"$known"; then
-    targets=(--target "${label}_tests")
-  fi
+  [[ -z $target ]] || targets=(--target "$target")
   if ! cmake --build "$dir" -j"$jobs" "${targets[@]}" >"$dir/build.log" 2>&1; then
     grep -E "error|Error" "$dir/build.log" | head -40
     echo "test-all: building $dir failed (log: $dir/build.log)"
@@ -116,11 +159,11 @@ run_tree() {  # dir, sanitizer, label, then extra cmake arguments
 
 for tree in $trees; do
   case "$tree" in
-    build) run_tree build "" "" ;;
-    build-asan) run_tree build-asan address "" ;;
-    build-tsan) run_tree build-tsan thread tsan ;;
+    build) run_tree build "" ;;
+    build-asan) run_tree build-asan address ;;
+    build-tsan) run_tree build-tsan thread tsan tsan_tests ;;
     build-fuzz)
-      CXX=clang++ run_tree build-fuzz address fuzz -DORVANE_FUZZ=ON \
+      CXX=clang++ run_tree build-fuzz address fuzz fuzz_tests -DORVANE_FUZZ=ON \
         -Dfuzz_seconds="${ORVANE_FUZZ_SECONDS:-20}" ;;
     *) echo "test-all: unknown tree $tree"; status=1 ;;
   esac
