@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
   build-essential g++ cmake pkg-config
   clang-format                          # the tree's one style, checked by CI
+  clang libclang-rt-14-dev              # the fuzz targets (libFuzzer)
   libwxgtk3.2-dev libgtk-3-dev          # the dialog toolkit (wxWidgets on GTK 3)
   libmnl-dev                            # rtnetlink messages (routes, neighbours)
   libcap-dev                            # raising CAP_NET_RAW around one socket call
