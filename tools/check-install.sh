@@ -38,8 +38,11 @@ fi
 
 deb=${1:-}
 if [[ -z $deb ]]; then
-  "$here/build-deb.sh" >/dev/null
-  deb=$(ls "$top"/build-deb/orvane_*_amd64.deb)
+  echo "=== tools/build-deb.sh"
+  build_log=$(mktemp)
+  deb=$("$here/build-deb.sh" 2>"$build_log") || { tail -30 "$build_log"; rm -f "$build_log"; exit 1; }
+  rm -f "$build_log"
+  echo "$deb"
 fi
 [[ -f $deb ]] || { echo "check-install: no package $deb" >&2; exit 2; }
 deb=$(cd "$(dirname "$deb")" && pwd)/$(basename "$deb")
@@ -155,7 +158,7 @@ echo "=== apt-get install $pkg"
 in_root apt-get update -q >"$work/update.log" 2>&1 || { cat "$work/update.log"; exit 1; }
 t0=$SECONDS
 if in_root apt-get install -y -q "$pkg" >"$work/install.log" 2>&1; then
-  grep -E "^(The following NEW packages|[0-9]+ upgraded|Need to get|After this)" "$work/install.log" || true
+  grep -E "^([0-9]+ upgraded|Need to get|After this)" "$work/install.log" || true
   sed -n '/^Setting up orvane/,/^[A-Z][a-z]* /p' "$work/install.log" | head -8
   echo "installed in $((SECONDS - t0)) s"
   installed=1
