@@ -1,5 +1,6 @@
 // Dialogs from templates: creation, modal run, data exchange with the
 // notification lock-out, keys, the system menu, focus and painting.
+#include "platform/ui/afxcontrols.h"
 #include "platform/ui/afxinit.h"
 #include "platform/ui/afxwin.h"
 #include "platform/ui/upperedit.h"
@@ -198,9 +199,11 @@ INT_PTR CDialog::DoModal()
     m_impl->result = IDCANCEL;
     SetEscapeId(wxID_NONE);  // Esc and the close box are ours
     AfxApplyTemplateGeometry(name);
-    for (wxWindow* child : GetChildren())
+    for (wxWindow* child : GetChildren()) {
         if (auto* edit = dynamic_cast<CUpperCaseEdit*>(child))
             edit->Activate();
+        afx::AdaptControl(child);
+    }
     if (owner)
         CentreOnParent();
     else
