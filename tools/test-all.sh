@@ -44,26 +44,21 @@ else
   failed=$((failed + 1)); status=1
 fi
 
-support=$root/tests/support
-first_file() {  # the first existing file among the arguments
-  local f
-  for f in "$@"; do [[ -f $f ]] && { echo "$f"; return; }; done
-}
-lsan_supp=$(first_file "$support/lsan.supp" "$support/lsan-suppressions.txt" "$support/lsan_suppressions.txt")
-tsan_supp=$(first_file "$support/tsan.supp" "$support/tsan-suppressions.txt" "$support/tsan_suppressions.txt")
-ubsan_supp=$(first_file "$support/ubsan.supp" "$support/ubsan-suppressions.txt")
-asan_supp=$(first_file "$support/asan.supp" "$support/asan-suppressions.txt")
-
-export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1${asan_supp:+:suppressions=$asan_supp}"
-export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1${ubsan_supp:+:suppressions=$ubsan_supp}"
-export LSAN_OPTIONS="${lsan_supp:+suppressions=$lsan_supp:}print_suppressions=0"
-export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1${tsan_supp:+:suppressions=$tsan_supp}"
+# The suppressions for the window system's own libraries, for the program
+# itself (the GUI test binaries have them compiled in).
+supp=$root/tests/support
+export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$supp/tsan.supp"
 export GTEST_COLOR=no
 # wx/GTK look for a session bus and accessibility bus; neither exists here.
 export NO_AT_BRIDGE=1
 
+# run_tree DIR SANITIZE [LABEL TARGET]: configures and builds DIR (only
+# TARGET when given) and runs its tests (only those labelled LABEL).
 run_tree() {
-  local dir=$1 sanitize=$2 label=$3
+  local dir=$1 sanitize=$2 label=${3:-} target=${4:-}
   local t0=$SECONDS
   echo "=== $dir (${sanitize:-no sanitizer})"
   mkdir -p "$dir"
@@ -74,11 +69,7 @@ run_tree() {
     return
   fi
   local targets=()
-  # A tree that runs only some tests builds only what they need, when the
-  # project names that set (target "<label>_tests").
-  if [[ -n $label ]] && cmake --build "$dir" --target help 2>/dev/null | grep -q "^\.\.\. ${label}_tests\$"; then
-    targets=(--target "${label}_tests")
-  fi
+  [[ -z $target ]] || targets=(--target "$target")
   if ! cmake --build "$dir" -j"$jobs" "${targets[@]}" >"$dir/build.log" 2>&1; then
     grep -E "error|Error" "$dir/build.log" | head -40
     echo "test-all: building $dir failed (log: $dir/build.log)"
@@ -109,9 +100,9 @@ run_tree() {
 
 for tree in $trees; do
   case "$tree" in
-    build) run_tree build "" "" ;;
-    build-asan) run_tree build-asan address "" ;;
-    build-tsan) run_tree build-tsan thread tsan ;;
+    build) run_tree build "" ;;
+    build-asan) run_tree build-asan address ;;
+    build-tsan) run_tree build-tsan thread tsan tsan_tests ;;
     *) echo "test-all: unknown tree $tree"; status=1 ;;
   esac
 done
