@@ -819,6 +819,20 @@ void WatchLabels(GtkWidget* widget)
             GTK_CONTAINER(widget), [](GtkWidget* child, gpointer) { WatchLabels(child); }, nullptr);
 }
 
+void OnFocusOut(ListState& s)
+{
+    if (s.table && s.focused)
+        atk_object_notify_state_change(s.focused, ATK_STATE_FOCUSED, FALSE);
+    s.focused = nullptr;
+}
+
+void OnFocusIn(ListState& s)
+{
+    OnFocusOut(s);
+    if (s.list)
+        OnFocus(s, s.FocusedRow());
+}
+
 }  // namespace
 
 namespace afx {
@@ -870,6 +884,15 @@ void ExposeListAsTable(wxListCtrl* list)
     });
     list->Bind(wxEVT_LIST_ITEM_FOCUSED, [state](wxListEvent& event) {
         OnFocus(*state, static_cast<int>(event.GetIndex()));
+        event.Skip();
+    });
+    // Back in the list, a screen reader hears which row has the focus.
+    body->Bind(wxEVT_SET_FOCUS, [state](wxFocusEvent& event) {
+        OnFocusIn(*state);
+        event.Skip();
+    });
+    body->Bind(wxEVT_KILL_FOCUS, [state](wxFocusEvent& event) {
+        OnFocusOut(*state);
         event.Skip();
     });
     // Whichever goes first, nothing is read from the list after it.
