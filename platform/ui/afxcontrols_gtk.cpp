@@ -72,7 +72,7 @@ void FitNarrowEdit(wxTextCtrl* edit)
     int right = rect.x + needed;
     for (wxWindow* sibling : edit->GetParent()->GetChildren()) {
         const wxRect other = sibling->GetRect();
-        if (sibling == edit || !sibling->IsShown() || wxDynamicCast(sibling, wxStaticBox))
+        if (sibling == edit || !sibling->IsShown() || dynamic_cast<wxStaticBox*>(sibling))
             continue;
         const bool beside = other.y < rect.GetBottom() && rect.y < other.GetBottom();
         if (beside && other.x >= rect.GetRight())

@@ -46,7 +46,7 @@ TEST(OctetFields, TwoWideCharactersFitInsideAndTheLayoutStays)
             EXPECT_EQ(rect.GetPosition(), d.ConvertDialogToPixels(pos));
             EXPECT_EQ(rect.height, d.ConvertDialogToPixels(wxSize(13, 12)).y);
             for (wxWindow* other : d.GetChildren()) {
-                if (other != edit && !wxDynamicCast(other, wxStaticBox)) {
+                if (other != edit && !dynamic_cast<wxStaticBox*>(other)) {
                     EXPECT_FALSE(rect.Intersects(other->GetRect())) << other->GetId();
                 }
             }
