@@ -15,6 +15,7 @@ packages=(
   xvfb xauth openbox x11-utils          # headless display, window manager, xwininfo
   fonts-wqy-microhei                    # the dialog's Chinese text
   imagemagick                           # screenshots (import)
+  at-spi2-core python3-pyatspi dbus     # reading the dialog as a screen reader does
   iproute2 util-linux procps            # the network lab (ip, nsenter, setpriv)
   arp-scan tcpdump                      # benchmark peer, capturing in the lab
   librsvg2-bin                          # rsvg-convert: the icon's PNG sizes

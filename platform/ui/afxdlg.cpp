@@ -1,5 +1,6 @@
 // Dialogs from templates: creation, the modal run and the end, the
 // dialog's controls, and the commands that end it.
+#include "platform/ui/afxcontrols.h"
 #include "platform/ui/afxdlgimpl.h"
 #include "platform/ui/afxinit.h"
 #include "platform/ui/upperedit.h"
@@ -72,9 +73,11 @@ INT_PTR CDialog::DoModal()
     m_impl->result = IDCANCEL;
     SetEscapeId(wxID_NONE);  // Esc and the close box are ours
     AfxApplyTemplateGeometry(name);
-    for (wxWindow* child : GetChildren())
+    for (wxWindow* child : GetChildren()) {
         if (auto* edit = dynamic_cast<CUpperCaseEdit*>(child))
             edit->Activate();
+        afx::AdaptControl(child);
+    }
     if (owner)
         CentreOnParent();
     else
