@@ -187,8 +187,9 @@ void COrvaneDlg::OnWake()
     BYTE packet[MAGIC_PACKET_SEND_LEN] = {};
     BuildMagicPacket(octets, packet);
 
-    // A wake-up that never left must not look like one that did.
+    // Out of the adapter the dialog shows, whether or not a default route
+    // exists. A wake-up that never left must not look like one that did.
     CString error;
-    if (!BroadcastMagicPacket(packet, error))
+    if (!BroadcastMagicPacket(packet, g_localIp, error))
         AfxMessageBox(CString("唤醒数据包发送失败\n") + error);
 }

@@ -16,6 +16,10 @@ packages=(
   imagemagick                           # screenshots (import)
   iproute2 util-linux procps            # the network lab (ip, nsenter, setpriv)
   arp-scan tcpdump                      # benchmark peer, capturing in the lab
+  librsvg2-bin                          # rsvg-convert: the icon's PNG sizes
+  dpkg-dev file                         # the package: dpkg-shlibdeps, dpkg-buildflags
+  lintian desktop-file-utils appstream  # checking the package, menu entry, metadata
+  debootstrap                           # tools/check-install.sh: a fresh Debian root
 )
 
 missing=()

@@ -5,7 +5,10 @@
 #   build-tsan  ThreadSanitizer: the tests labelled "tsan"
 # GUI tests run under Xvfb; lab tests build their own network namespaces
 # (root needed, they skip otherwise). Leftover labs are removed at the end,
-# also after a failure. Exits non-zero on any failure.
+# also after a failure. Exits non-zero on any failure. Before the trees:
+# the formatting and layering checks, and the Debian package (built by
+# tools/build-deb.sh, checked by lintian, desktop-file-validate and
+# appstreamcli).
 #
 # ORVANE_TREES="build build-asan" limits the trees; ORVANE_JOBS sets -j.
 set -uo pipefail
@@ -43,6 +46,58 @@ else
   echo "test-all: layering check failed"
   failed=$((failed + 1)); status=1
 fi
+
+# The Debian package and what the desktop reads from it: the release build
+# (tools/build-deb.sh), then lintian, desktop-file-validate and appstreamcli
+# on every run, each counted as one item.
+item() {  # item "what" COMMAND...
+  local what=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+  else
+    echo "test-all: $what failed"
+    failed=$((failed + 1)); status=1
+  fi
+}
+run_lintian() {  # as root it adds a note that it would rather not be; CI is
+  lintian --fail-on error,warning --pedantic "$1" 2>&1 | grep -v '^running with root privileges'
+  return "${PIPESTATUS[0]}"
+}
+package_has_files() {  # the program and everything a desktop looks for
+  local listing f missing=0
+  listing=$(dpkg-deb -c "$1" | awk '{print $NF}')
+  for f in ./usr/bin/orvane ./usr/share/applications/org.orvane.Orvane.desktop \
+    ./usr/share/metainfo/org.orvane.Orvane.metainfo.xml ./usr/share/man/man1/orvane.1.gz \
+    ./usr/share/doc/orvane/copyright ./usr/share/icons/hicolor/scalable/apps/org.orvane.Orvane.svg \
+    ./usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/org.orvane.Orvane.png; do
+    grep -qxF "$f" <<<"$listing" || { echo "test-all: the package lacks $f"; missing=1; }
+  done
+  ((missing == 0))
+}
+package_checks() {
+  local t0=$SECONDS log=$root/build-deb/test-all.log deb=""
+  mkdir -p "$root/build-deb"
+  echo "=== package"
+  if tools/build-deb.sh >"$log" 2>&1; then
+    deb=$(tail -1 "$log")
+    echo "built $deb in $((SECONDS - t0)) s"
+    passed=$((passed + 1))
+  else
+    tail -30 "$log"
+    echo "test-all: building the package failed (log: $log)"
+    failed=$((failed + 1)); status=1
+  fi
+  if [[ -n $deb ]]; then
+    item "lintian" run_lintian "$deb"
+    item "the package's files" package_has_files "$deb"
+  fi
+  # --no-hints: the one hint is that Network and Utility are both main
+  # categories, and the entry means to be in both.
+  item "desktop-file-validate" desktop-file-validate --no-hints packaging/org.orvane.Orvane.desktop
+  item "appstreamcli validate" appstreamcli validate --no-net --strict packaging/org.orvane.Orvane.metainfo.xml
+}
+package_checks
 
 # The suppressions for the window system's own libraries, for the program
 # itself (the GUI test binaries have them compiled in).

@@ -1,8 +1,11 @@
 #include "tests/support/lab.h"
 
+#include "platform/net/linux/handles.h"
+
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/if_ether.h>
 #include <net/ethernet.h>
 #include <net/if.h>
 #include <netinet/in.h>
@@ -114,11 +117,10 @@ bool ProcessAlive(pid_t pid)
 int OpenDescriptorCount()
 {
     int count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (dirent* entry = readdir(dir))
+    if (const orvane::linux_handles::Dir dir(opendir("/proc/self/fd")); dir) {
+        while (dirent* entry = readdir(dir.get()))
             if (entry->d_name[0] != '.')
                 ++count;
-        closedir(dir);
         --count;  // the directory's own descriptor
     }
     return count;
@@ -462,6 +464,103 @@ bool Listener::WaitFor(std::size_t count, std::chrono::milliseconds limit)
     }
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_received.size() >= count;
+}
+
+LinkCapture::LinkCapture(const std::string& netns, const std::string& ifname)
+{
+    m_thread = std::thread([this, netns, ifname] { Run(netns, ifname); });
+    while (!m_started)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+LinkCapture::~LinkCapture()
+{
+    m_stop = true;
+    m_thread.join();
+}
+
+void LinkCapture::Run(const std::string& netns, const std::string& ifname)
+{
+    int s = -1;
+    if (EnterNetNamespace(netns)) {
+        s = socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, htons(ETH_P_IP));
+        sockaddr_ll on{};
+        on.sll_family = AF_PACKET;
+        on.sll_protocol = htons(ETH_P_IP);
+        on.sll_ifindex = static_cast<int>(if_nametoindex(ifname.c_str()));
+        if (s >= 0 && on.sll_ifindex != 0 && bind(s, reinterpret_cast<sockaddr*>(&on), sizeof on) == 0)
+            m_ready = true;
+    }
+    m_started = true;
+    while (m_ready && !m_stop) {
+        pollfd p{s, POLLIN, 0};
+        if (poll(&p, 1, 20) <= 0)
+            continue;
+        unsigned char frame[2048];
+        const ssize_t n = recv(s, frame, sizeof frame, 0);
+        // Ethernet, then IPv4 with its own header length, then UDP.
+        if (n < 14 + 20 + 8 || frame[12] != 0x08 || frame[13] != 0x00 || frame[14 + 9] != IPPROTO_UDP)
+            continue;
+        const std::size_t ipHeader = (frame[14] & 0x0f) * 4u;
+        const unsigned char* udp = frame + 14 + ipHeader;
+        if (14 + ipHeader + 8 > static_cast<std::size_t>(n))
+            continue;
+        Udp d;
+        in_addr a{};
+        std::memcpy(&a, frame + 14 + 12, 4);
+        d.source = inet_ntoa(a);
+        std::memcpy(&a, frame + 14 + 16, 4);
+        d.destination = inet_ntoa(a);
+        d.port = static_cast<unsigned short>(udp[2] << 8 | udp[3]);
+        d.length = static_cast<std::size_t>(udp[4] << 8 | udp[5]) - 8;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_seen.push_back(std::move(d));
+    }
+    if (s >= 0)
+        close(s);
+}
+
+std::vector<LinkCapture::Udp> LinkCapture::Seen() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_seen;
+}
+
+bool LinkCapture::WaitForPort(unsigned short port, std::chrono::milliseconds limit) const
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            for (const Udp& d : m_seen)
+                if (d.port == port)
+                    return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+bool SendMarker(const char* source, unsigned short port)
+{
+    const int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (s < 0)
+        return false;
+    int on = 1;
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    from.sin_addr.s_addr = inet_addr(source);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = INADDR_BROADCAST;
+    to.sin_port = htons(port);
+    const char marker = 'M';
+    const bool sent = setsockopt(s, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) == 0 &&
+                      bind(s, reinterpret_cast<sockaddr*>(&from), sizeof from) == 0 &&
+                      sendto(s, &marker, 1, 0, reinterpret_cast<sockaddr*>(&to), sizeof to) == 1;
+    close(s);
+    return sent;
 }
 
 }  // namespace labtest

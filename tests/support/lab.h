@@ -157,4 +157,37 @@ private:
     std::vector<Datagram> m_received;
 };
 
+// UDP datagrams as they cross one link: a packet socket on `ifname` inside
+// network namespace `netns`, on its own thread. Frames on one link keep
+// their order, so a marker sent after the datagrams under test tells when
+// all of them have been seen.
+class LinkCapture {
+public:
+    struct Udp {
+        std::string source;       // IPv4 source address
+        std::string destination;  // IPv4 destination address
+        unsigned short port = 0;  // UDP destination port
+        std::size_t length = 0;   // UDP payload bytes
+    };
+    LinkCapture(const std::string& netns, const std::string& ifname);
+    ~LinkCapture();
+    bool Ready() const { return m_ready; }
+    std::vector<Udp> Seen() const;
+    // Waits until a datagram to `port` has been seen (or `limit`).
+    bool WaitForPort(unsigned short port, std::chrono::milliseconds limit) const;
+
+private:
+    void Run(const std::string& netns, const std::string& ifname);
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_ready{false};
+    std::atomic<bool> m_started{false};
+    mutable std::mutex m_mutex;
+    std::vector<Udp> m_seen;
+};
+
+// Broadcasts one small datagram to 255.255.255.255:`port` from `source`
+// (an address of this namespace): the marker for LinkCapture.
+bool SendMarker(const char* source, unsigned short port);
+
 }  // namespace labtest
