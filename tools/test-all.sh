@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds three trees and runs every test:
+# Installs what is needed, builds four trees and runs every test:
 #   build       the normal build: the whole suite
 #   build-asan  AddressSanitizer + UndefinedBehaviorSanitizer: the whole suite
 #   build-tsan  ThreadSanitizer: the tests labelled "tsan"
+#   build-fuzz  clang, ASan + UBSan + libFuzzer: each fuzz target a short
+#               while from its seed corpus (ORVANE_FUZZ_SECONDS, default 20)
 # GUI tests run under Xvfb; lab tests build their own network namespaces
 # (root needed, they skip otherwise). Leftover labs are removed at the end,
 # also after a failure. Exits non-zero on any failure. Before the trees:
@@ -16,7 +18,7 @@ set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 jobs=${ORVANE_JOBS:-2}
-trees=${ORVANE_TREES:-"build build-asan build-tsan"}
+trees=${ORVANE_TREES:-"build build-asan build-tsan build-fuzz"}
 start=$SECONDS
 
 cleanup() {
@@ -110,14 +112,16 @@ export GTEST_COLOR=no
 # wx/GTK look for a session bus and accessibility bus; neither exists here.
 export NO_AT_BRIDGE=1
 
-# run_tree DIR SANITIZE [LABEL TARGET]: configures and builds DIR (only
-# TARGET when given) and runs its tests (only those labelled LABEL).
+# run_tree DIR SANITIZE [LABEL TARGET [CMAKE-ARGS...]]: configures and
+# builds DIR (only TARGET when given) and runs its tests (only those
+# labelled LABEL).
 run_tree() {
   local dir=$1 sanitize=$2 label=${3:-} target=${4:-}
+  shift $(($# < 4 ? $# : 4))
   local t0=$SECONDS
   echo "=== $dir (${sanitize:-no sanitizer})"
   mkdir -p "$dir"
-  if ! cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_SANITIZE="$sanitize" >"$dir/configure.log" 2>&1; then
+  if ! cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_SANITIZE="$sanitize" "$@" >"$dir/configure.log" 2>&1; then
     cat "$dir/configure.log"
     echo "test-all: configuring $dir failed"
     failed=$((failed + 1)); status=1
@@ -158,6 +162,9 @@ for tree in $trees; do
     build) run_tree build "" ;;
     build-asan) run_tree build-asan address ;;
     build-tsan) run_tree build-tsan thread tsan tsan_tests ;;
+    build-fuzz)
+      CXX=clang++ run_tree build-fuzz address fuzz fuzz_tests -DORVANE_FUZZ=ON \
+        -Dfuzz_seconds="${ORVANE_FUZZ_SECONDS:-20}" ;;
     *) echo "test-all: unknown tree $tree"; status=1 ;;
   esac
 done
