@@ -21,13 +21,16 @@ foreach(size IN LISTS ORVANE_ICON_SIZES)
 endforeach()
 add_custom_target(orvane_icons ALL DEPENDS ${ORVANE_ICON_PNGS})
 
-include(GNUInstallDirs)
-foreach(size IN LISTS ORVANE_ICON_SIZES)
-  install(FILES ${ORVANE_ICON_DIR}/${size}/org.orvane.Orvane.png
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
-endforeach()
-install(FILES ${ORVANE_ICON_SVG} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
-        RENAME org.orvane.Orvane.svg)
+# The desktop's icon theme (freedesktop hicolor).
+if(NOT WIN32)
+  include(GNUInstallDirs)
+  foreach(size IN LISTS ORVANE_ICON_SIZES)
+    install(FILES ${ORVANE_ICON_DIR}/${size}/org.orvane.Orvane.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+  endforeach()
+  install(FILES ${ORVANE_ICON_SVG} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
+          RENAME org.orvane.Orvane.svg)
+endif()
 
 # The window's icon group: each image as the bytes of a C array body.
 set(ORVANE_ICON_INCS "")
