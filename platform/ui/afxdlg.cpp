@@ -95,7 +95,6 @@ struct CDialog::Impl {
     std::map<wxWindow*, std::unique_ptr<CWnd>> wrappers;
     std::set<CListCtrl*> boundLists;
     wxPaintEvent* paintEvent = nullptr;
-    HICON icons[2] = {nullptr, nullptr};
 };
 
 // ---------------------------------------------------------------------- CWnd
@@ -136,19 +135,6 @@ int CWnd::GetDlgCtrlID() const
     return m_pWindow ? m_pWindow->GetId() : 0;
 }
 
-// --------------------------------------------------------------------- CMenu
-BOOL CMenu::AppendMenu(UINT flags, UINT_PTR id, const char* text)
-{
-    if (flags & MF_SEPARATOR) {
-        m_items.push_back({flags, 0, CString()});
-        return TRUE;
-    }
-    if (!text)
-        return FALSE;
-    m_items.push_back({flags, id, CString(text)});
-    return TRUE;
-}
-
 // ------------------------------------------------------------------- CDialog
 wxBEGIN_EVENT_TABLE(CDialog, wxDialog) EVT_CHAR_HOOK(CDialog::AfxOnCharHook) EVT_CLOSE(CDialog::AfxOnClose)
     EVT_CONTEXT_MENU(CDialog::AfxOnContextMenu) EVT_BUTTON(IDOK, CDialog::AfxOnOKCommand)
@@ -157,8 +143,7 @@ wxBEGIN_EVENT_TABLE(CDialog, wxDialog) EVT_CHAR_HOOK(CDialog::AfxOnCharHook) EVT
             CDialog::CDialog(UINT templateId, CDialog* parent)
     : m_impl(std::make_unique<Impl>()), m_templateId(templateId), m_pParent(parent)
 {
-    // What the system menu of such a window offers by itself.
-    m_systemMenu.AppendMenu(MF_STRING, SC_CLOSE, GbkFromUtf8("关闭(&C)").c_str());
+    AfxResetSystemMenu();
 }
 
 CDialog::~CDialog()
@@ -370,26 +355,6 @@ CWnd* CDialog::GetNextDlgTabItem(CWnd* control, BOOL previous)
     return nullptr;
 }
 
-CMenu* CDialog::GetSystemMenu(BOOL revert)
-{
-    if (revert) {
-        m_systemMenu = CMenu();
-        m_systemMenu.AppendMenu(MF_STRING, SC_CLOSE, GbkFromUtf8("关闭(&C)").c_str());
-        return nullptr;
-    }
-    return &m_systemMenu;
-}
-
-HICON CDialog::SetIcon(HICON icon, BOOL bigIcon)
-{
-    HICON& slot = m_impl->icons[bigIcon ? 1 : 0];
-    const HICON previous = slot;
-    slot = icon;
-    if (icon && HasWindow())
-        SetIcons(*icon);
-    return previous;
-}
-
 int CDialog::MessageBox(const char* text, const char* caption, UINT type)
 {
     return AfxShowMessageBox(HasWindow() ? this : nullptr, text, caption, type);
@@ -408,35 +373,10 @@ void CDialog::GetClientRect(CRect* rect) const
     *rect = CRect{0, 0, size.x, size.y};
 }
 
-LRESULT CDialog::SendMessage(UINT, WPARAM, LPARAM)
-{
-    // WM_ICONERASEBKGND: the toolkit erases the background itself.
-    return 0;
-}
-
-void CDialog::OnSysCommand(UINT id, LPARAM)
-{
-    switch (id & 0xFFF0) {
-        case SC_CLOSE:
-            AfxRaiseCommand(IDCANCEL);
-            break;
-        case SC_MINIMIZE:
-            Iconize(true);
-            break;
-        default:
-            break;
-    }
-}
-
 void CDialog::OnPaint()
 {
     if (m_impl->paintEvent)
         m_impl->paintEvent->Skip();  // default painting
-}
-
-HCURSOR CDialog::OnQueryDragIcon()
-{
-    return m_impl->icons[1];
 }
 
 void CDialog::AfxSysCommandThunk(wxCommandEvent& event)
@@ -460,41 +400,6 @@ void CDialog::RaiseSysCommand(UINT id, LPARAM lParam)
     event.SetExtraLong(static_cast<long>(lParam));
     if (!ProcessWindowEvent(event))
         CDialog::OnSysCommand(id, lParam);
-}
-
-void CDialog::ShowSystemMenu(const wxPoint& pos)
-{
-    if (!HasWindow())
-        return;
-    // The toolkit limits menu identifiers to 15 bits; system commands use
-    // 16. Items carry their position and map back to the command.
-    wxMenu menu;
-    std::vector<UINT> commands;
-    bool separatorDue = false;
-    for (const CMenu::Item& item : m_systemMenu.Items()) {
-        if (item.flags & MF_SEPARATOR) {
-            separatorDue = !commands.empty();
-            continue;
-        }
-        if (separatorDue)
-            menu.AppendSeparator();
-        separatorDue = false;
-        commands.push_back(static_cast<UINT>(item.id));
-        menu.Append(static_cast<int>(commands.size()), AfxWxFromGbk(item.text));
-    }
-    const bool any = !commands.empty();
-    if (!any)
-        return;
-    wxPoint at = pos;
-    if (at == wxDefaultPosition) {
-        // From the keyboard: below the focused control, else the corner.
-        at = wxPoint(0, 0);
-        if (wxWindow* focused = DirectChild(this, wxWindow::FindFocus()))
-            at = focused->GetRect().GetBottomLeft();
-    }
-    const int chosen = GetPopupMenuSelectionFromUser(menu, at);
-    if (chosen >= 1 && static_cast<std::size_t>(chosen) <= commands.size())
-        RaiseSysCommand(commands[static_cast<std::size_t>(chosen) - 1]);
 }
 
 void CDialog::AfxRaiseCommand(int id)
@@ -559,39 +464,12 @@ void CDialog::AfxOnCharHook(wxKeyEvent& event)
                     app->ProcessEvent(help);
                 }
                 return;
-#ifndef __WXMSW__
-            case WXK_MENU:
-            case WXK_WINDOWS_MENU:
-                ShowSystemMenu();
-                return;
-#endif
             default:
                 break;
         }
     }
-#ifndef __WXMSW__
-    if (key == WXK_F10 && modifiers == wxMOD_SHIFT) {
-        ShowSystemMenu();
+    if (AfxSystemMenuKey(event))
         return;
-    }
-#endif
-    event.Skip();
-}
-
-void CDialog::AfxOnContextMenu(wxContextMenuEvent& event)
-{
-#ifndef __WXMSW__
-    // The dialog's background (labels and boxes are part of it) offers the
-    // system menu; the controls keep their own menus.
-    auto* source = wxDynamicCast(event.GetEventObject(), wxWindow);
-    const bool background =
-        source == this || wxDynamicCast(source, wxStaticText) || wxDynamicCast(source, wxStaticBox);
-    if (background) {
-        const wxPoint screen = event.GetPosition();
-        ShowSystemMenu(screen == wxDefaultPosition ? wxDefaultPosition : ScreenToClient(screen));
-        return;
-    }
-#endif
     event.Skip();
 }
 
@@ -662,13 +540,7 @@ CPaintDC::CPaintDC(CDialog* dialog) : m_impl(std::make_unique<Impl>())
 
 CPaintDC::~CPaintDC() = default;
 
-BOOL CPaintDC::DrawIcon(int x, int y, HICON icon)
+wxDC* CPaintDC::AfxDC() const
 {
-    if (!m_impl->dc || !icon)
-        return FALSE;
-    const wxIcon image = icon->GetIcon(wxSize(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)));
-    if (!image.IsOk())
-        return FALSE;
-    m_impl->dc->DrawIcon(image, x, y);
-    return TRUE;
+    return m_impl->dc.get();
 }

@@ -24,12 +24,25 @@ class wxWindow;
 class wxListCtrl;
 class wxIconBundle;
 class wxMenu;
+class wxDC;
 class CDialog;
 
 using INT_PTR = std::intptr_t;
 using UINT_PTR = std::uintptr_t;
 
 // ---------------------------------------------------------------- constants
+#ifdef _WIN32
+// On Windows the constants, icon handles, notification header, Sleep and
+// GetSystemMetrics are the system's own.
+#include <windows.h>
+
+#include <commctrl.h>
+// Names of this layer that the system headers turn into their ...W macros.
+#undef AppendMenu
+#undef LoadIcon
+#undef MessageBox
+#undef SendMessage
+#else
 enum : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 enum : UINT {
     MB_OK = 0x0,
@@ -48,11 +61,12 @@ enum : int { LVNI_ALL = 0x0, LVNI_FOCUSED = 0x1, LVNI_SELECTED = 0x2 };
 enum : UINT { MF_STRING = 0x0, MF_SEPARATOR = 0x800 };
 enum : int { SM_CXICON = 11, SM_CYICON = 12 };
 enum : UINT { WM_ICONERASEBKGND = 0x27 };
-enum : UINT { ID_HELP = 0xE146 };
 enum : UINT { ICC_WIN95_CLASSES = 0xFF };
 
 // System commands the window itself understands (default handling).
 enum : UINT { SC_MINIMIZE = 0xF020, SC_CLOSE = 0xF060 };
+#endif
+enum : UINT { ID_HELP = 0xE146 };
 
 // ------------------------------------------------------------------ helpers
 struct CRect {
@@ -61,6 +75,7 @@ struct CRect {
     int Height() const { return bottom - top; }
 };
 
+#ifndef _WIN32
 // An icon group of the program's resources (16x16 and 32x32 images).
 using HICON = const wxIconBundle*;
 using HCURSOR = HICON;
@@ -74,7 +89,9 @@ struct NMHDR {
 enum : UINT { LVN_ITEMCHANGED = 0xFFFFFF9B };  // the list's "item changed"
 
 int GetSystemMetrics(int index);
-BOOL InitCommonControlsEx(DWORD classes);  // nothing to register here
+#endif
+// Registers the common control classes (nothing to register on GTK).
+BOOL InitCommonControlsEx(DWORD classes);
 
 // ------------------------------------------------------------------- CWnd
 // A control of a dialog, bound by DDX_Control or handed out by focus
@@ -135,8 +152,9 @@ private:
 };
 
 // ------------------------------------------------------------------ CMenu
-// The window's menu of system commands. On GTK, which offers no system menu
-// a program can extend, it is the dialog's context menu.
+// The window's menu of system commands. On Windows the window's own system
+// menu; on GTK, which offers no system menu a program can extend, the
+// dialog's context menu. Items() lists what was appended through this object.
 class CMenu {
 public:
     BOOL AppendMenu(UINT flags, UINT_PTR id = 0, const char* text = nullptr);
@@ -148,8 +166,13 @@ public:
     };
     const std::vector<Item>& Items() const { return m_items; }
 
+    // The system's menu the items also go to (Windows), or nullptr.
+    void AttachNative(void* menu) { m_native = menu; }
+    void* Native() const { return m_native; }
+
 private:
     std::vector<Item> m_items;
+    void* m_native = nullptr;
 };
 
 // ---------------------------------------------------------- data exchange
@@ -171,7 +194,10 @@ public:
     explicit CPaintDC(CDialog* dialog);
     ~CPaintDC();
     BOOL DrawIcon(int x, int y, HICON icon);
-    WPARAM GetSafeHdc() const { return reinterpret_cast<WPARAM>(this); }
+    // The device context as a message parameter (WM_ICONERASEBKGND).
+    WPARAM GetSafeHdc() const;
+
+    wxDC* AfxDC() const;  // for the layer; nullptr without a dialog
 
 private:
     struct Impl;
@@ -220,9 +246,11 @@ public:
     wxWindow* FindControl(int id) const;
     // Whether the window exists (between creation in DoModal and its end).
     bool HasWindow() const;
+#ifndef __WXMSW__
     // Shows the system menu at `pos` (client coordinates; wxDefaultPosition:
     // near the focused control) and raises the chosen command.
     void ShowSystemMenu(const wxPoint& pos = wxDefaultPosition);
+#endif
     // Raises a system command as the system menu does: through the event
     // table (ON_WM_SYSCOMMAND), else the default handling.
     void RaiseSysCommand(UINT id, LPARAM lParam = 0);
@@ -238,11 +266,20 @@ public:
 
 protected:
     bool TryBefore(wxEvent& event) override;
+#ifdef __WXMSW__
+    // WM_SYSCOMMAND goes through the event table (ON_WM_SYSCOMMAND).
+    WXLRESULT MSWWindowProc(WXUINT message, WXWPARAM wParam, WXLPARAM lParam) override;
+#endif
 
 private:
     void AfxOnCharHook(wxKeyEvent& event);
     void AfxOnClose(wxCloseEvent& event);
     void AfxOnContextMenu(wxContextMenuEvent& event);
+    // What the system menu of such a window offers by itself.
+    void AfxResetSystemMenu();
+    // The keys that open the system menu where the system does not: true
+    // when `event` was one and the menu was shown.
+    bool AfxSystemMenuKey(const wxKeyEvent& event);
     void AfxOnOKCommand(wxCommandEvent& event);
     void AfxOnCancelCommand(wxCommandEvent& event);
     void AfxDestroyWindow();
@@ -262,6 +299,10 @@ private:
     CDialog* m_pParent;
     int m_exchangeDepth = 0;
     CMenu m_systemMenu;
+    // Set by the base OnSysCommand while a WM_SYSCOMMAND is being routed:
+    // the command goes on to the window's default handling.
+    bool* m_pSysCommandToDefault = nullptr;
+    HICON m_icons[2] = {nullptr, nullptr};  // small, big
 
     wxDECLARE_EVENT_TABLE();
 };
@@ -303,8 +344,10 @@ class CWinThread;
 // return value is its exit code; nothing waits for it. nullptr when it
 // could not be started.
 CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param);
+#ifndef _WIN32
 // A pause of `ms` milliseconds; it ends early when the process ends.
 void Sleep(DWORD ms);
+#endif
 
 // --------------------------------------------------------- event table glue
 namespace afx_detail {
@@ -323,8 +366,13 @@ template <auto Handler> void CDialog::AfxThunk(wxCommandEvent&)
 template <auto Handler> void CDialog::AfxNotifyThunk(wxListEvent& event)
 {
     using Cls = typename afx_detail::MemberClass<decltype(Handler)>::type;
-    NMHDR header;
-    header.hwndFrom = static_cast<wxWindow*>(event.GetEventObject());
+    NMHDR header{};
+    auto* from = static_cast<wxWindow*>(event.GetEventObject());
+#ifdef __WXMSW__
+    header.hwndFrom = from ? static_cast<HWND>(from->GetHandle()) : nullptr;
+#else
+    header.hwndFrom = from;
+#endif
     header.idFrom = static_cast<UINT_PTR>(event.GetId());
     header.code = LVN_ITEMCHANGED;
     LRESULT result = 0;
