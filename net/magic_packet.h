@@ -1,7 +1,7 @@
 // The Wake-on-LAN datagram.
 #pragma once
 
-#include "platform/ui/afxstr.h"
+#include "platform/base/afxstr.h"
 
 // Bytes 0-101 are the usual magic packet; the datagram is sent 108 bytes
 // long and the last six are left zero.

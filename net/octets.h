@@ -1,7 +1,7 @@
 // Reading the six octet fields of a hardware address as the user typed them.
 #pragma once
 
-#include "platform/ui/afxstr.h"
+#include "platform/base/afxstr.h"
 
 // The value of a piece of at most two characters read as hexadecimal: blanks
 // skipped, an optional sign, an optional 0x, digits up to the first

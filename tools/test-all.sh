@@ -37,6 +37,13 @@ else
   failed=$((failed + 1)); status=1
 fi
 
+if tools/check-layers.sh; then
+  passed=$((passed + 1))
+else
+  echo "test-all: layering check failed"
+  failed=$((failed + 1)); status=1
+fi
+
 support=$root/tests/support
 first_file() {  # the first existing file among the arguments
   local f

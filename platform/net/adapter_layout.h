@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/net/iphlpapi.h"
-#include "platform/net/netlink_parse.h"
+#include "platform/net/linux/netlink_parse.h"
 
 #include <array>
 #include <cstdint>

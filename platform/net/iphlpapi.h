@@ -1,9 +1,18 @@
-// The adapter and ARP services the program is written against, provided
-// over Linux (getifaddrs, rtnetlink, AF_PACKET). Shapes and result codes
-// follow the helper library the program was first written for.
+// The adapter and ARP services the program is written against. On Windows
+// they are the system's IP Helper itself; elsewhere these declarations, of
+// the same shapes and result codes, provided over Linux (getifaddrs,
+// rtnetlink, AF_PACKET: platform/net/linux).
 #pragma once
 
-#include "platform/ui/afxstr.h"
+#include "platform/base/wintypes.h"
+
+#ifdef _WIN32
+
+#include <winsock2.h>
+// winsock2.h first: iphlpapi.h needs its types.
+#include <iphlpapi.h>
+
+#else
 
 #include <cstdint>
 
@@ -60,3 +69,5 @@ DWORD GetAdaptersInfo(PIP_ADAPTER_INFO buffer, ULONG* length);
 // address and its length written, or an error code when no answer came in
 // time. `source` 0 lets the platform pick the source address.
 DWORD SendARP(IPAddr destination, IPAddr source, void* macAddress, ULONG* length);
+
+#endif

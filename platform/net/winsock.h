@@ -1,9 +1,17 @@
-// The socket services the program is written against. On POSIX they are
-// the BSD socket calls themselves; there is no socket library to start or
-// release, so a socket is closed with closesocket().
+// The socket services the program is written against. On Windows they are
+// the system's Winsock itself. On POSIX they are the BSD socket calls; there
+// is no socket library to start or release, so a socket is closed with
+// closesocket() (platform/net/linux).
 #pragma once
 
-#include "platform/ui/afxstr.h"
+#include "platform/base/afxstr.h"
+
+#ifdef _WIN32
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#else
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -13,7 +21,10 @@ using SOCKET = int;
 enum : int { INVALID_SOCKET = -1, SOCKET_ERROR = -1 };
 
 int closesocket(SOCKET s);
-// The error of the last failed socket call on this thread, and the
-// system's description of an error.
+// The error of the last failed socket call on this thread.
 int WSAGetLastError();
+
+#endif
+
+// The system's description of a socket error.
 CString SocketErrorText(int error);

@@ -2,7 +2,7 @@
 // and the GUI tests' entry. Internal to the layer and its tests.
 #pragma once
 
-#include "platform/ui/afxstr.h"
+#include "platform/base/afxstr.h"
 
 #include <wx/string.h>
 

@@ -1,6 +1,6 @@
 // The dialog framework services the program is written against, provided
 // over wxWidgets. The program's own code (app/, net/) uses only what is
-// declared here and in afxstr.h; the toolkit stays behind this header.
+// declared here and in platform/base; the toolkit stays behind this header.
 //
 // Model: one static application object whose InitInstance() is called once
 // by the framework's entry; returning FALSE ends the process with status 0.
@@ -9,7 +9,8 @@
 // the macros at the end of this file.
 #pragma once
 
-#include "platform/ui/afxstr.h"
+#include "platform/base/afxstop.h"
+#include "platform/base/afxstr.h"
 
 #include <wx/dialog.h>
 #include <wx/event.h>

@@ -2,7 +2,7 @@
 // sleeps, and the end of the process.
 #include "platform/ui/uicall.h"
 
-#include "platform/ui/afxstop.h"
+#include "platform/base/afxstop.h"
 #include "platform/ui/afxwin.h"
 
 #include <wx/app.h>

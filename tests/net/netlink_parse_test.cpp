@@ -1,4 +1,4 @@
-#include "platform/net/netlink_parse.h"
+#include "platform/net/linux/netlink_parse.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

@@ -2,10 +2,10 @@
 // (topology in tests/net/CMakeLists.txt), by the privileged path in this
 // process (root) and by the unprivileged one as an ordinary user through
 // the arp-probe program.
+#include "platform/base/afxstop.h"
 #include "platform/net/arp_frame.h"
 #include "platform/net/iphlpapi.h"
-#include "platform/net/netlink_parse.h"
-#include "platform/ui/afxstop.h"
+#include "platform/net/linux/netlink_parse.h"
 #include "tests/net/lab_support.h"
 #include "tools/labguard.h"
 

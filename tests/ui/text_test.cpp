@@ -1,6 +1,6 @@
 // Narrow GBK text: byte counts, pieces, removal, formatting, the string
 // table, and the conversions at the borders.
-#include "platform/ui/afxstr.h"
+#include "platform/base/afxstr.h"
 #include "res/resource.h"
 
 #include <gtest/gtest.h>

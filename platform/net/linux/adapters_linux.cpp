@@ -1,7 +1,7 @@
 // GetAdaptersInfo over Linux: this file only gathers facts from the kernel;
 // ordering and the record layout are adapter_layout.cpp's.
 #include "platform/net/iphlpapi.h"
-#include "platform/net/linux_facts.h"
+#include "platform/net/linux/linux_facts.h"
 
 #include <ifaddrs.h>
 #include <libmnl/libmnl.h>

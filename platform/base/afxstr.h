@@ -1,31 +1,17 @@
-// Narrow text and the basic integer types of the dialog framework layer.
-// Needs no window system: the window-free core library uses it too.
+// Narrow text of the dialog framework layer, and the conversions at its
+// borders. Needs no window system: the window-free code uses it too.
 //
 // CString holds narrow text in code page 936 (GBK). Lengths, positions and
 // pieces count bytes, so a Chinese character counts as two.
 #pragma once
 
+#include "platform/base/wintypes.h"
+
 #include <cstddef>
-#include <cstdint>
 #include <string>
 
-using BOOL = int;
-using BYTE = std::uint8_t;
-using UINT = unsigned int;
-using DWORD = std::uint32_t;
-using ULONG = std::uint32_t;
-using LONG = std::int32_t;
-using WPARAM = std::uintptr_t;
-using LPARAM = std::intptr_t;
-using LRESULT = std::intptr_t;
-using LPVOID = void*;
-using LPCSTR = const char*;
-
-#ifndef TRUE
-#define TRUE 1
-#endif
-#ifndef FALSE
-#define FALSE 0
+#ifdef LoadString
+#undef LoadString  // <windows.h> maps it to LoadStringA/W; ours is CString's
 #endif
 
 class CString {
@@ -78,9 +64,3 @@ void* AfxAllocZeroed(std::size_t bytes);
 // cannot encode becomes "?"; a byte sequence that is not GBK becomes "?".
 std::string GbkFromUtf8(const std::string& utf8);
 std::string Utf8FromGbk(const std::string& gbk);
-
-// True once the process has begun to end (the main dialog has closed). Long
-// waits of any thread (a sleep, a list call, a platform wait) give up at
-// once. Set by the framework; window-free code may only read it.
-bool AfxIsProcessEnding();
-void AfxSetProcessEnding(bool ending);

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/net/adapter_layout.h"
-#include "platform/net/netlink_parse.h"
+#include "platform/net/linux/netlink_parse.h"
 
 #include <vector>
 

@@ -1,11 +1,11 @@
 // SendARP over Linux. With the privilege to open a packet socket it asks
 // the segment itself (an ARP request, one resend); without it, it lets the
 // kernel resolve the address and learns the answer from rtnetlink.
+#include "platform/base/afxstop.h"
 #include "platform/net/arp_frame.h"
 #include "platform/net/iphlpapi.h"
-#include "platform/net/linux_facts.h"
-#include "platform/net/netlink_parse.h"
-#include "platform/ui/afxstop.h"
+#include "platform/net/linux/linux_facts.h"
+#include "platform/net/linux/netlink_parse.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -264,7 +264,7 @@ bool WaitReadable(int fd, Clock::time_point until)
             return false;
         const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
         timespec timeout{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-        pollfd entries[2] = {{fd, POLLIN, 0}, {afx::StopEventFd(), POLLIN, 0}};
+        pollfd entries[2] = {{fd, POLLIN, 0}, {afx::StopWaitHandle(), POLLIN, 0}};
         const int ready = ppoll(entries, 2, &timeout, nullptr);
         if (ready > 0)
             return entries[1].revents == 0 && entries[0].revents != 0;

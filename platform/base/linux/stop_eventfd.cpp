@@ -1,0 +1,34 @@
+// The stop token over an eventfd, so that poll() can wait for it beside a
+// socket.
+#include "platform/base/afxstop.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstdint>
+
+namespace afx {
+
+StopToken::StopToken() : m_handle(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+StopToken::~StopToken()
+{
+    if (m_handle >= 0)
+        close(m_handle);
+}
+
+void StopToken::Request()
+{
+    const std::uint64_t one = 1;
+    (void)!write(m_handle, &one, sizeof one);
+}
+
+bool StopToken::Requested() const
+{
+    // The counter is never read down: once set, it stays readable.
+    pollfd entry{m_handle, POLLIN, 0};
+    return poll(&entry, 1, 0) == 1;
+}
+
+}  // namespace afx

@@ -1,0 +1,28 @@
+// The stop token over a manual-reset event object, so that
+// WaitForMultipleObjects() can wait for it beside other handles.
+#include "platform/base/afxstop.h"
+
+#include "platform/base/wintypes.h"
+
+namespace afx {
+
+StopToken::StopToken() : m_handle(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
+StopToken::~StopToken()
+{
+    if (m_handle != nullptr)
+        CloseHandle(m_handle);
+}
+
+void StopToken::Request()
+{
+    SetEvent(m_handle);
+}
+
+bool StopToken::Requested() const
+{
+    // Manual reset: once set, it stays signalled.
+    return WaitForSingleObject(m_handle, 0) == WAIT_OBJECT_0;
+}
+
+}  // namespace afx
