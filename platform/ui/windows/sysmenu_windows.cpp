@@ -31,7 +31,7 @@ void CDialog::AfxResetSystemMenu()
 
 CMenu* CDialog::GetSystemMenu(BOOL revert)
 {
-    HWND window = HasWindow() ? GetHwnd() : nullptr;
+    HWND window = HasWindow() ? static_cast<HWND>(GetHWND()) : nullptr;
     if (!window)
         return nullptr;
     if (revert) {
@@ -71,7 +71,7 @@ void CDialog::OnSysCommand(UINT id, LPARAM lParam)
     }
     // Raised by the layer, not by the system: the system handles it as its own.
     if (HasWindow())
-        ::SendMessageW(GetHwnd(), WM_SYSCOMMAND, id, lParam);
+        ::SendMessageW(static_cast<HWND>(GetHWND()), WM_SYSCOMMAND, id, lParam);
 }
 
 // The system shows the system menu itself.
@@ -97,7 +97,7 @@ HICON CDialog::SetIcon(HICON icon, BOOL bigIcon)
     const HICON previous = slot;
     slot = icon;
     if (HasWindow())
-        ::SendMessageW(GetHwnd(), WM_SETICON, bigIcon ? ICON_BIG : ICON_SMALL,
+        ::SendMessageW(static_cast<HWND>(GetHWND()), WM_SETICON, bigIcon ? ICON_BIG : ICON_SMALL,
                        reinterpret_cast<LPARAM>(icon));
     return previous;
 }
@@ -109,7 +109,7 @@ HCURSOR CDialog::OnQueryDragIcon()
 
 LRESULT CDialog::SendMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return HasWindow() ? ::SendMessageW(GetHwnd(), message, wParam, lParam) : 0;
+    return HasWindow() ? ::SendMessageW(static_cast<HWND>(GetHWND()), message, wParam, lParam) : 0;
 }
 
 WPARAM CPaintDC::GetSafeHdc() const
