@@ -29,6 +29,9 @@ case "${1:-}" in
 esac
 
 log() { echo "build-windows: $*"; }
+# The EXIT trap cleans up after a signal too.
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 # Bump when the way the cache is built changes in a way the flags below miss.
 recipe=1
