@@ -1,6 +1,6 @@
 #include "net/sweep.h"
 
-#include "platform/ui/afxstop.h"
+#include "platform/base/afxstop.h"
 #include "platform/ui/afxwin.h"
 
 UINT ScanThreadProc(LPVOID pParam)
