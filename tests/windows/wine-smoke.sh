@@ -51,6 +51,7 @@ trap 'exit 143' TERM
 "$root/tools/wine-run.sh" --prefix "$build/wine-prefix" --prepare
 prefix=$tmp/prefix
 cp -a "$build/wine-prefix" "$prefix"
+rm -f "$prefix/wineserver"  # where the original's server lives
 
 eval "$(ORVANE_LAB_QUIET=1 "$root/tools/orvane-lab" up "$lab" \
   --client 192.168.1.23/24 --client-mac 02:4f:52:00:01:17 --gateway 192.168.1.1 --host 192.168.1.1)"
@@ -70,7 +71,8 @@ inlab() {
   ip netns exec "$ORVANE_LAB_CLIENT" "$labexec" env WINEPREFIX="$prefix" WINEDEBUG=-all \
     WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64 DISPLAY="$DISPLAY" "$@"
 }
-driver() { inlab wine "$build/dialog_driver.exe" "$@" </dev/null; }
+# Wine's console ends lines with CR LF.
+driver() { inlab wine "$build/dialog_driver.exe" "$@" </dev/null | tr -d '\r'; }
 
 inlab wine "$build/Orvane.exe" </dev/null >"$tmp/orvane.out" 2>&1 &
 orvane=$!
@@ -89,8 +91,10 @@ window=$(xwininfo -root -tree | awk '/"Orvane"/ {print $1; exit}')
 # Wine's sockets are made by its server: it must run in the lab, like us.
 lab_net=$(stat -L -c %i "/run/netns/$ORVANE_LAB_CLIENT")
 servers=0
-for pid in $(pgrep -x wineserver || true); do
-  tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix" || continue
+# A server works in /tmp/wine-*/server-<device>-<inode of the prefix>.
+server_dir=$(printf 'server-%x-%x' "$(stat -c %d "$prefix")" "$(stat -c %i "$prefix")")
+for pid in $(pgrep wineserver || true); do
+  [[ $(readlink "/proc/$pid/cwd" 2>/dev/null) == */"$server_dir" ]] || continue
   servers=$((servers + 1))
   [[ $(stat -L -c %i "/proc/$pid/ns/net") == "$lab_net" ]] || fail "a wineserver of this prefix runs outside the lab"
 done
