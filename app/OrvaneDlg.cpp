@@ -7,6 +7,7 @@
 #include "net/octets.h"
 #include "net/sweep.h"
 #include "net/wake.h"
+#include "platform/ui/afxaccess.h"
 
 COrvaneDlg::COrvaneDlg(CDialog* pParent) : CDialog(IDD, pParent)
 {
@@ -73,6 +74,13 @@ BOOL COrvaneDlg::OnInitDialog()
     // Both at position 1: in the empty list the first lands at 0.
     m_listHosts.InsertColumn(1, "IP地址", LVCFMT_CENTER, 95);
     m_listHosts.InsertColumn(1, "MAC地址", LVCFMT_CENTER, 115);
+
+    // Six fields alike: a screen reader tells them apart by these names.
+    for (int i = 0; i < 6; ++i) {
+        CString strName;
+        strName.Format("MAC 地址第 %d 段", i + 1);
+        AfxSetAccessibleName(GetDlgItem(IDC_MAC1 + i), strName);
+    }
 
     QueryLocalAdapter();
 
@@ -187,8 +195,9 @@ void COrvaneDlg::OnWake()
     BYTE packet[MAGIC_PACKET_SEND_LEN] = {};
     BuildMagicPacket(octets, packet);
 
-    // A wake-up that never left must not look like one that did.
+    // Out of the adapter the dialog shows, whether or not a default route
+    // exists. A wake-up that never left must not look like one that did.
     CString error;
-    if (!BroadcastMagicPacket(packet, error))
+    if (!BroadcastMagicPacket(packet, g_localIp, error))
         AfxMessageBox(CString("唤醒数据包发送失败\n") + error);
 }

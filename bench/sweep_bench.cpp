@@ -74,7 +74,7 @@ template <class List> UINT TimedSweep(List& list, ProbeLog& log)
         log.answered.push_back(Ms(Clock::now() - log.probeStart));
     };
     log.begin = Clock::now();
-    const UINT rc = SweepSubnet(list, arp, pause);
+    const UINT rc = SweepSubnet(list, arp, pause, [] { return false; });
     log.end = Clock::now();
     return rc;
 }

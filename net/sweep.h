@@ -14,9 +14,11 @@ constexpr DWORD SWEEP_PAUSE_AFTER_ANSWER_MS = 50;
 // Probes network + 1 .. broadcast - 1 of g_localIp/g_localMask through
 // `sendArp` (shaped like SendARP), adds a row to `list` (InsertItem and
 // SetItemText, as CListCtrl) per answer, pauses with `pause(ms)` after each
-// answer, and finally sets g_scanIdle to 1. Returns the worker's exit code, 1.
-template <class List, class Resolver, class Pause>
-UINT SweepSubnet(List& list, Resolver&& sendArp, Pause&& pause)
+// answer, and finally sets g_scanIdle to 1. Once `stopRequested()` is true
+// (the list is going away) it probes nothing more: a /8 would otherwise spin
+// through millions of cancelled probes. Returns the worker's exit code, 1.
+template <class List, class Resolver, class Pause, class StopRequested>
+UINT SweepSubnet(List& list, Resolver&& sendArp, Pause&& pause, StopRequested&& stopRequested)
 {
     const ULONG mask = ntohl(g_localMask);
     const ULONG network = ntohl(g_localIp & g_localMask);
@@ -25,7 +27,7 @@ UINT SweepSubnet(List& list, Resolver&& sendArp, Pause&& pause)
     const LONG count = static_cast<LONG>(~mask - 1);
     ULONG host = network + 1;
 
-    for (LONG i = 0; i < count; ++i, ++host) {
+    for (LONG i = 0; i < count && !stopRequested(); ++i, ++host) {
         const IPAddr destination = htonl(host);
         BYTE mac[6] = {0, 0, 0, 0, 0, 0};
         ULONG length = 6;

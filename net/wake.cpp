@@ -2,7 +2,7 @@
 
 #include "platform/net/winsock.h"
 
-BOOL BroadcastMagicPacket(const BYTE (&packet)[MAGIC_PACKET_SEND_LEN], CString& error)
+BOOL BroadcastMagicPacket(const BYTE (&packet)[MAGIC_PACKET_SEND_LEN], IPAddr source, CString& error)
 {
     sockaddr_in destination{};
     destination.sin_family = AF_INET;
@@ -22,8 +22,19 @@ BOOL BroadcastMagicPacket(const BYTE (&packet)[MAGIC_PACKET_SEND_LEN], CString& 
     int failure = 0;
     CString shortSend;
     int broadcast = 1;
+    // Bound to the adapter's own address, the limited broadcast leaves on
+    // that adapter alone, even where no default route exists (an isolated
+    // LAN, or a link that just came back up): the kernel routes it out of the
+    // device holding the source address. It needs no privilege, unlike
+    // SO_BINDTODEVICE on older kernels, and one call does it for the whole
+    // socket, where IP_PKTINFO would go with every send; Windows sockets
+    // choose the interface the same way.
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    from.sin_addr.s_addr = source;
     if (setsockopt(s, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&broadcast),
-                   sizeof broadcast) == SOCKET_ERROR) {
+                   sizeof broadcast) == SOCKET_ERROR ||
+        (source != 0 && bind(s, reinterpret_cast<const sockaddr*>(&from), sizeof from) == SOCKET_ERROR)) {
         failure = WSAGetLastError();
     } else {
         const auto sent = sendto(s, reinterpret_cast<const char*>(packet), MAGIC_PACKET_SEND_LEN, 0,

@@ -1,29 +1,6 @@
 // Resource identifiers. The numbers are fixed: other tools and tests rely on
-// them. AFX_RESOURCE_NAMES lists the names the dialog templates use, so the
-// framework can give each template name its number before loading.
+// them. Plain #defines, so that a resource script can read them too.
 #pragma once
-
-#define AFX_RESOURCE_NAMES(X)  \
-    X(IDD_ABOUTBOX, 100)       \
-    X(IDS_ABOUTBOX, 101)       \
-    X(IDD_ORVANE_DIALOG, 102)  \
-    X(IDR_MAINFRAME, 128)      \
-    X(IDC_HOST_LIST, 1000)     \
-    X(IDC_ADAPTER_NAME, 1001)  \
-    X(IDC_LOCAL_IP, 1002)      \
-    X(IDC_LOCAL_MAC, 1003)     \
-    X(IDC_LOCAL_MASK, 1004)    \
-    X(IDC_LOCAL_GATEWAY, 1005) \
-    X(IDC_MAC1, 1006)          \
-    X(IDC_MAC2, 1007)          \
-    X(IDC_MAC3, 1008)          \
-    X(IDC_MAC4, 1009)          \
-    X(IDC_MAC5, 1010)          \
-    X(IDC_MAC6, 1011)          \
-    X(IDC_WAKE, 1012)          \
-    X(IDC_SCAN, 1013)          \
-    X(IDC_CLEAR_LIST, 1014)    \
-    X(IDOK, 1)
 
 #define IDD_ABOUTBOX 100
 #define IDS_ABOUTBOX 101
@@ -47,3 +24,14 @@
 
 // System-menu command of the About item.
 #define IDM_ABOUTBOX 0x0010
+
+// The names the dialog templates use, so that the framework can give each
+// its number before loading. X(name) sees the name's spelling and, through
+// it, the number above; IDOK is the framework's own.
+// clang-format off
+#define AFX_RESOURCE_NAMES(X) \
+    X(IDD_ABOUTBOX) X(IDS_ABOUTBOX) X(IDD_ORVANE_DIALOG) X(IDR_MAINFRAME) \
+    X(IDC_HOST_LIST) X(IDC_ADAPTER_NAME) X(IDC_LOCAL_IP) X(IDC_LOCAL_MAC) X(IDC_LOCAL_MASK) \
+    X(IDC_LOCAL_GATEWAY) X(IDC_MAC1) X(IDC_MAC2) X(IDC_MAC3) X(IDC_MAC4) X(IDC_MAC5) X(IDC_MAC6) \
+    X(IDC_WAKE) X(IDC_SCAN) X(IDC_CLEAR_LIST) X(IDOK)
+// clang-format on

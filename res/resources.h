@@ -8,8 +8,8 @@ class wxIconBundle;
 // template and control names with their numbers before creating from them.
 void AfxLoadWindowResources();
 
-// The icon group `id` (16x16 and 32x32 images), or nullptr when there is
-// none. Owned by the resources until AfxReleaseWindowResources().
+// The icon group `id` (16x16 and 32x32 images, rendered from res/orvane.svg),
+// or nullptr when there is none. Owned by the resources until AfxReleaseWindowResources().
 const wxIconBundle* AfxResourceIconGroup(unsigned int id);
 
 // Frees what the resources hold; call before wxWidgets is cleaned up.

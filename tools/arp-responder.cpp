@@ -3,12 +3,13 @@
 // Listens for ARP requests on one interface of a lab namespace (normally br0
 // in the bridge namespace) and answers those for addresses in its table,
 // unicast to the asker, the way a real host would, or oddly on purpose:
-// late, with a short hardware length, twice with two MACs, and with
-// unsolicited replies for addresses nobody asked about. It only ever sends in
+// late, with a short hardware length, twice with two MACs, tagged for a
+// VLAN, addressed to another station, and with unsolicited replies for
+// addresses nobody asked about. It only ever sends in
 // answer to a request, and refuses to run outside a lab namespace.
 //
 //   arp-responder [--if IFACE] [--ready-file PATH] [--verbose]
-//                 --answer IP=MAC[,delay=MS][,hlen=N][,twice=MAC2] ...
+//                 --answer IP=MAC[,delay=MS][,hlen=N][,twice=MAC2][,vlan=ID][,to=MAC3] ...
 //                 --unsolicited IP=MAC ...
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -46,6 +47,8 @@ struct Answer {
     int delay_ms = 0;
     int hlen = 6;              // hardware length field, and bytes of MAC sent
     std::optional<Mac> twice;  // a second reply right after the first
+    int vlan = -1;             // 0-4095: an 802.1Q tag with this VLAN ID
+    std::optional<Mac> to;     // another station's MAC: the reply is for it
 };
 
 struct Pending {
@@ -71,7 +74,7 @@ void OnSignal(int)
     std::fprintf(stderr,
                  "arp-responder: %s\n"
                  "usage: arp-responder [--if IFACE] [--ready-file PATH] [--verbose]\n"
-                 "       --answer IP=MAC[,delay=MS][,hlen=N][,twice=MAC2] ...\n"
+                 "       --answer IP=MAC[,delay=MS][,hlen=N][,twice=MAC2][,vlan=ID][,to=MAC3] ...\n"
                  "       --unsolicited IP=MAC ...\n",
                  problem);
     std::exit(2);
@@ -143,6 +146,14 @@ void ParseEntry(const std::string& entry, bool modifiers_allowed, std::map<std::
             if (!ParseMac(value, second))
                 Usage(("bad twice MAC in '" + entry + "'").c_str());
             answer.twice = second;
+        } else if (key == "vlan") {
+            if (!ParseInt(value, 0, 4095, answer.vlan))
+                Usage(("bad vlan (0-4095) in '" + entry + "'").c_str());
+        } else if (key == "to") {
+            Mac other{};
+            if (!ParseMac(value, other))
+                Usage(("bad to MAC in '" + entry + "'").c_str());
+            answer.to = other;
         } else {
             Usage(("unknown modifier '" + key + "' in '" + entry + "'").c_str());
         }
@@ -152,12 +163,24 @@ void ParseEntry(const std::string& entry, bool modifiers_allowed, std::map<std::
 
 // An ARP reply "ip is-at mac" to the asker. With hlen < 6 only that many
 // bytes of each hardware address are in the frame, as the length field says.
+// `vlan` 0-4095 adds an 802.1Q tag; `to` sends it to that station instead
+// (Ethernet destination and ARP target hardware address; the target IP
+// stays the asker's).
 std::vector<std::uint8_t> BuildReply(const Mac& mac, int hlen, std::uint32_t ip,
-                                     const std::uint8_t* asker_mac, std::uint32_t asker_ip)
+                                     const std::uint8_t* asker_mac, std::uint32_t asker_ip, int vlan = -1,
+                                     const std::optional<Mac>& to = std::nullopt)
 {
+    if (to)
+        asker_mac = to->data();
     std::vector<std::uint8_t> f;
     f.insert(f.end(), asker_mac, asker_mac + 6);  // Ethernet destination
     f.insert(f.end(), mac.begin(), mac.end());    // Ethernet source
+    if (vlan >= 0) {
+        f.push_back(0x81);
+        f.push_back(0x00);
+        f.push_back(static_cast<std::uint8_t>(vlan >> 8));
+        f.push_back(static_cast<std::uint8_t>(vlan));
+    }
     f.push_back(0x08);
     f.push_back(0x06);  // ARP
     f.push_back(0x00);
@@ -333,9 +356,11 @@ int main(int argc, char** argv)
         const Answer& answer = it->second;
         auto due = Clock::now() + std::chrono::milliseconds(answer.delay_ms);
         std::vector<std::vector<std::uint8_t>> frames;
-        frames.push_back(BuildReply(answer.mac, answer.hlen, target_ip, asker_mac, asker_ip));
+        frames.push_back(
+            BuildReply(answer.mac, answer.hlen, target_ip, asker_mac, asker_ip, answer.vlan, answer.to));
         if (answer.twice)
-            frames.push_back(BuildReply(*answer.twice, answer.hlen, target_ip, asker_mac, asker_ip));
+            frames.push_back(BuildReply(*answer.twice, answer.hlen, target_ip, asker_mac, asker_ip,
+                                        answer.vlan, answer.to));
         if (g_verbose)
             std::fprintf(stderr, "arp-responder: %s asked for %s: %zu repl%s after %d ms\n",
                          IpText(asker_ip).c_str(), IpText(target_ip).c_str(), frames.size(),

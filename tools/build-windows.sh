@@ -61,6 +61,7 @@ build_packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   mingw-w64-x86-64-dev mingw-w64-tools libz-mingw-w64-dev
   cmake make dpkg-dev wx-common  # dpkg-source; the host's wxrc compiles the XRC
+  librsvg2-bin imagemagick  # the icon group from orvane.svg
 )
 ensure_packages() {
   local p status missing=()

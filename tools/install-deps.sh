@@ -8,6 +8,7 @@ set -euo pipefail
 packages=(
   build-essential g++ cmake pkg-config
   clang-format                          # the tree's one style, checked by CI
+  clang libclang-rt-14-dev              # the fuzz targets (libFuzzer)
   libwxgtk3.2-dev libgtk-3-dev          # the dialog toolkit (wxWidgets on GTK 3)
   libmnl-dev                            # rtnetlink messages (routes, neighbours)
   libcap-dev                            # raising CAP_NET_RAW around one socket call
@@ -15,8 +16,13 @@ packages=(
   xvfb xauth openbox x11-utils          # headless display, window manager, xwininfo
   fonts-wqy-microhei                    # the dialog's Chinese text
   imagemagick                           # screenshots (import)
+  at-spi2-core python3-pyatspi dbus     # reading the dialog as a screen reader does
   iproute2 util-linux procps            # the network lab (ip, nsenter, setpriv)
   arp-scan tcpdump                      # benchmark peer, capturing in the lab
+  librsvg2-bin                          # rsvg-convert: the icon's PNG sizes
+  dpkg-dev file                         # the package: dpkg-shlibdeps, dpkg-buildflags
+  lintian desktop-file-utils appstream  # checking the package, menu entry, metadata
+  debootstrap                           # tools/check-install.sh: a fresh Debian root
 )
 # --windows: also Wine, for the tests of the Windows build (the cross
 # toolchain comes with tools/build-windows.sh).

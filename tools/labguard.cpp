@@ -1,5 +1,7 @@
 #include "tools/labguard.h"
 
+#include "platform/net/linux/handles.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <ifaddrs.h>
@@ -26,11 +28,11 @@ bool SameFile(const struct stat& a, const struct stat& b)
 // as a lab only when it is one that orvane-lab registered.
 bool IsRegisteredLabNamespace(const struct stat& self)
 {
-    DIR* dir = opendir("/run/netns");
-    if (dir == nullptr)
+    const orvane::linux_handles::Dir dir(opendir("/run/netns"));
+    if (!dir)
         return false;
     bool found = false;
-    while (dirent* entry = readdir(dir)) {
+    while (dirent* entry = readdir(dir.get())) {
         if (std::strncmp(entry->d_name, "orv", 3) != 0)
             continue;
         std::string path = std::string("/run/netns/") + entry->d_name;
@@ -40,7 +42,6 @@ bool IsRegisteredLabNamespace(const struct stat& self)
             break;
         }
     }
-    closedir(dir);
     return found;
 }
 

@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds four trees and runs every test:
+# Installs what is needed, builds five trees and runs every test:
 #   build       the normal build: the whole suite
 #   build-asan  AddressSanitizer + UndefinedBehaviorSanitizer: the whole suite
 #   build-tsan  ThreadSanitizer: the tests labelled "tsan"
+#   build-fuzz  clang, ASan + UBSan + libFuzzer: each fuzz target a short
+#               while from its seed corpus (ORVANE_FUZZ_SECONDS, default 20)
 #   windows     build-windows/ by tools/build-windows.sh (64-bit Windows,
 #               cross-compiled): the window-free tests under Wine and the
 #               Wine smoke test in a lab
 # GUI tests run under Xvfb; lab tests build their own network namespaces
 # (root needed, they skip otherwise). Leftover labs are removed at the end,
-# also after a failure. Exits non-zero on any failure.
+# also after a failure. Exits non-zero on any failure. Before the trees:
+# the formatting and layering checks, and the Debian package (built by
+# tools/build-deb.sh, checked by lintian, desktop-file-validate and
+# appstreamcli).
 #
 # ORVANE_TREES="build build-asan" limits the trees; ORVANE_JOBS sets -j.
 # With the Windows tree selected, its wxWidgets cache (a long build when
@@ -18,7 +23,7 @@ set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 jobs=${ORVANE_JOBS:-2}
-trees=${ORVANE_TREES:-"build build-asan build-tsan windows"}
+trees=${ORVANE_TREES:-"build build-asan build-tsan build-fuzz windows"}
 start=$SECONDS
 
 cleanup() {
@@ -50,20 +55,65 @@ else
   failed=$((failed + 1)); status=1
 fi
 
-support=$root/tests/support
-first_file() {  # the first existing file among the arguments
-  local f
-  for f in "$@"; do [[ -f $f ]] && { echo "$f"; return; }; done
+# The Debian package and what the desktop reads from it: the release build
+# (tools/build-deb.sh), then lintian, desktop-file-validate and appstreamcli
+# on every run, each counted as one item.
+item() {  # item "what" COMMAND...
+  local what=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+  else
+    echo "test-all: $what failed"
+    failed=$((failed + 1)); status=1
+  fi
 }
-lsan_supp=$(first_file "$support/lsan.supp" "$support/lsan-suppressions.txt" "$support/lsan_suppressions.txt")
-tsan_supp=$(first_file "$support/tsan.supp" "$support/tsan-suppressions.txt" "$support/tsan_suppressions.txt")
-ubsan_supp=$(first_file "$support/ubsan.supp" "$support/ubsan-suppressions.txt")
-asan_supp=$(first_file "$support/asan.supp" "$support/asan-suppressions.txt")
+run_lintian() {  # as root it adds a note that it would rather not be; CI is
+  lintian --fail-on error,warning --pedantic "$1" 2>&1 | grep -v '^running with root privileges'
+  return "${PIPESTATUS[0]}"
+}
+package_has_files() {  # the program and everything a desktop looks for
+  local listing f missing=0
+  listing=$(dpkg-deb -c "$1" | awk '{print $NF}')
+  for f in ./usr/bin/orvane ./usr/share/applications/org.orvane.Orvane.desktop \
+    ./usr/share/metainfo/org.orvane.Orvane.metainfo.xml ./usr/share/man/man1/orvane.1.gz \
+    ./usr/share/doc/orvane/copyright ./usr/share/icons/hicolor/scalable/apps/org.orvane.Orvane.svg \
+    ./usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/org.orvane.Orvane.png; do
+    grep -qxF "$f" <<<"$listing" || { echo "test-all: the package lacks $f"; missing=1; }
+  done
+  ((missing == 0))
+}
+package_checks() {
+  local t0=$SECONDS log=$root/build-deb/test-all.log deb=""
+  mkdir -p "$root/build-deb"
+  echo "=== package"
+  if tools/build-deb.sh >"$log" 2>&1; then
+    deb=$(tail -1 "$log")
+    echo "built $deb in $((SECONDS - t0)) s"
+    passed=$((passed + 1))
+  else
+    tail -30 "$log"
+    echo "test-all: building the package failed (log: $log)"
+    failed=$((failed + 1)); status=1
+  fi
+  if [[ -n $deb ]]; then
+    item "lintian" run_lintian "$deb"
+    item "the package's files" package_has_files "$deb"
+  fi
+  # --no-hints: the one hint is that Network and Utility are both main
+  # categories, and the entry means to be in both.
+  item "desktop-file-validate" desktop-file-validate --no-hints packaging/org.orvane.Orvane.desktop
+  item "appstreamcli validate" appstreamcli validate --no-net --strict packaging/org.orvane.Orvane.metainfo.xml
+}
+package_checks
 
-export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1${asan_supp:+:suppressions=$asan_supp}"
-export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1${ubsan_supp:+:suppressions=$ubsan_supp}"
-export LSAN_OPTIONS="${lsan_supp:+suppressions=$lsan_supp:}print_suppressions=0"
-export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1${tsan_supp:+:suppressions=$tsan_supp}"
+# The suppressions for the window system's own libraries, for the program
+# itself (the GUI test binaries have them compiled in).
+supp=$root/tests/support
+export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$supp/tsan.supp"
 export GTEST_COLOR=no
 # wx/GTK look for a session bus and accessibility bus; neither exists here.
 export NO_AT_BRIDGE=1
@@ -92,23 +142,23 @@ run_ctest() {
   echo "=== $dir done in $((SECONDS - t0)) s"
 }
 
+# run_tree DIR SANITIZE [LABEL TARGET [CMAKE-ARGS...]]: configures and
+# builds DIR (only TARGET when given) and runs its tests (only those
+# labelled LABEL).
 run_tree() {
-  local dir=$1 sanitize=$2 label=$3
+  local dir=$1 sanitize=$2 label=${3:-} target=${4:-}
+  shift $(($# < 4 ? $# : 4))
   local t0=$SECONDS
   echo "=== $dir (${sanitize:-no sanitizer})"
   mkdir -p "$dir"
-  if ! cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_SANITIZE="$sanitize" >"$dir/configure.log" 2>&1; then
+  if ! cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_SANITIZE="$sanitize" "$@" >"$dir/configure.log" 2>&1; then
     cat "$dir/configure.log"
     echo "test-all: configuring $dir failed"
     failed=$((failed + 1)); status=1
     return
   fi
   local targets=()
-  # A tree that runs only some tests builds only what they need, when the
-  # project names that set (target "<label>_tests").
-  if [[ -n $label ]] && cmake --build "$dir" --target help 2>/dev/null | grep -q "^\.\.\. ${label}_tests\$"; then
-    targets=(--target "${label}_tests")
-  fi
+  [[ -z $target ]] || targets=(--target "$target")
   if ! cmake --build "$dir" -j"$jobs" "${targets[@]}" >"$dir/build.log" 2>&1; then
     grep -E "error|Error" "$dir/build.log" | head -40
     echo "test-all: building $dir failed (log: $dir/build.log)"
@@ -154,9 +204,12 @@ run_windows_tree() {
 [[ " $trees " != *" windows "* ]] || start_wx_cache
 for tree in $trees; do
   case "$tree" in
-    build) run_tree build "" "" ;;
-    build-asan) run_tree build-asan address "" ;;
-    build-tsan) run_tree build-tsan thread tsan ;;
+    build) run_tree build "" ;;
+    build-asan) run_tree build-asan address ;;
+    build-tsan) run_tree build-tsan thread tsan tsan_tests ;;
+    build-fuzz)
+      CXX=clang++ run_tree build-fuzz address fuzz fuzz_tests -DORVANE_FUZZ=ON \
+        -Dfuzz_seconds="${ORVANE_FUZZ_SECONDS:-20}" ;;
     windows) run_windows_tree ;;
     *) echo "test-all: unknown tree $tree"; status=1 ;;
   esac

@@ -10,6 +10,11 @@ namespace {
 thread_local StopToken* t_token = nullptr;
 }
 
+bool StopToken::Requested() const
+{
+    return m_requested.load();
+}
+
 void StopToken::Install(StopToken* token)
 {
     t_token = token;

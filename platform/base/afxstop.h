@@ -3,6 +3,8 @@
 // Needs no window system.
 #pragma once
 
+#include <atomic>
+
 namespace afx {
 
 // What a blocking service can wait on beside its own work: an eventfd for
@@ -19,7 +21,9 @@ inline constexpr StopHandle kNoStopHandle = -1;  // poll() skips it
 bool StopRequested();
 
 // A handle that becomes signalled once a stop is requested for the calling
-// thread; kNoStopHandle when the thread has no token.
+// thread; kNoStopHandle when the thread has no token, or when the system
+// gave its token no handle: a wait then ends at its own time-out, and the
+// waiter checks StopRequested() there.
 StopHandle StopWaitHandle();
 
 // The framework raises it when what the worker was given (the dialog's host
@@ -40,6 +44,7 @@ public:
 
 private:
     StopHandle m_handle;
+    std::atomic<bool> m_requested{false};  // the answer, with or without a handle
 };
 
 }  // namespace afx

@@ -31,16 +31,6 @@ CString CString::Mid(int first, int count) const
     return CString(m_bytes.substr(start, static_cast<std::size_t>(count)));
 }
 
-CString CString::Mid(int first) const
-{
-    if (first < 0)
-        first = 0;
-    const auto start = static_cast<std::size_t>(first);
-    if (start >= m_bytes.size())
-        return CString();
-    return CString(m_bytes.substr(start));
-}
-
 int CString::Remove(char ch)
 {
     const std::size_t before = m_bytes.size();

@@ -28,7 +28,6 @@ public:
     // At most `count` bytes from `first`; empty when `first` is at or beyond
     // the end. Negative arguments count as 0.
     CString Mid(int first, int count) const;
-    CString Mid(int first) const;
 
     // Removes every occurrence of `ch`; returns how many were removed.
     int Remove(char ch);

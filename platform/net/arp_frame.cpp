@@ -29,7 +29,18 @@ IPAddr GetAddr(const std::uint8_t* at)
     return value;
 }
 
+bool OursOrBroadcast(const std::uint8_t* at, const HardwareAddress& ours)
+{
+    static constexpr std::uint8_t kBroadcast[6] = {0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
+    return std::memcmp(at, ours.data(), 6) == 0 || std::memcmp(at, kBroadcast, 6) == 0;
+}
+
 }  // namespace
+
+bool NamesAStation(const HardwareAddress& mac)
+{
+    return (mac[0] & 0x01) == 0 && mac != HardwareAddress{};
+}
 
 std::array<std::uint8_t, kFrameLength> BuildRequest(const HardwareAddress& senderMac, IPAddr senderIp,
                                                     IPAddr target)
@@ -54,9 +65,11 @@ std::array<std::uint8_t, kFrameLength> BuildRequest(const HardwareAddress& sende
 }
 
 std::optional<HardwareAddress> ParseReply(const std::uint8_t* frame, std::size_t length, IPAddr asked,
-                                          IPAddr ourIp)
+                                          IPAddr ourIp, const HardwareAddress& ourMac)
 {
     if (frame == nullptr || length < kFrameLength)
+        return std::nullopt;
+    if (!OursOrBroadcast(frame, ourMac))
         return std::nullopt;
     if (Get16(frame + 12) != kEtherTypeArp)
         return std::nullopt;
@@ -65,12 +78,12 @@ std::optional<HardwareAddress> ParseReply(const std::uint8_t* frame, std::size_t
         return std::nullopt;
     if (Get16(arp + 6) != kOpReply)
         return std::nullopt;
-    if (GetAddr(arp + 14) != asked || GetAddr(arp + 24) != ourIp)
+    if (GetAddr(arp + 14) != asked || GetAddr(arp + 24) != ourIp || !OursOrBroadcast(arp + 18, ourMac))
         return std::nullopt;
     HardwareAddress sender;
     std::memcpy(sender.data(), arp + 8, 6);
     // No station owns a group or all-zero address: such a "reply" names nobody.
-    if ((sender[0] & 0x01) != 0 || sender == HardwareAddress{})
+    if (!NamesAStation(sender))
         return std::nullopt;
     return sender;
 }

@@ -29,13 +29,20 @@ inline constexpr std::uint16_t kOpReply = 2;
 std::array<std::uint8_t, kFrameLength> BuildRequest(const HardwareAddress& senderMac, IPAddr senderIp,
                                                     IPAddr target);
 
-// The answer a received frame carries for a request we sent for `asked`
-// from `ourIp`: the replier's hardware address, or nothing when the frame
-// is not exactly such a reply (wrong type, opcode, sizes, sender, target, a
-// group or all-zero sender hardware address, or cut short). Checking the
-// sender address is what keeps a late reply for an earlier probe of another
-// address from answering this one.
+// True for an address a station can own: not a group (multicast or
+// broadcast) address and not all zeros. The one rule both ARP paths judge
+// an answer's hardware address by.
+bool NamesAStation(const HardwareAddress& mac);
+
+// The answer a received frame carries for a request we (`ourMac`, `ourIp`)
+// sent for `asked`: the replier's hardware address, or nothing when the
+// frame is not exactly such a reply (wrong type, opcode, sizes, sender, a
+// sender address that names no station, or cut short) or is not addressed
+// to us: its Ethernet destination and its ARP target hardware address must
+// each be ours or the broadcast address, and its target IP ours, as the
+// kernel's own ARP requires. Checking the sender address is what keeps a
+// late reply for an earlier probe of another address from answering this one.
 std::optional<HardwareAddress> ParseReply(const std::uint8_t* frame, std::size_t length, IPAddr asked,
-                                          IPAddr ourIp);
+                                          IPAddr ourIp, const HardwareAddress& ourMac);
 
 }  // namespace orvane::arp

@@ -46,7 +46,7 @@ struct IP_ADDR_STRING {
 struct IP_ADAPTER_INFO {
     IP_ADAPTER_INFO* Next;
     DWORD ComboIndex;
-    char AdapterName[MAX_ADAPTER_NAME_LENGTH + 4];  // the interface name
+    char AdapterName[MAX_ADAPTER_NAME_LENGTH + 4];  // the interface name, in GBK
     char Description[MAX_ADAPTER_DESCRIPTION_LENGTH + 4];
     UINT AddressLength;
     BYTE Address[MAX_ADAPTER_ADDRESS_LENGTH];

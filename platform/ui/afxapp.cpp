@@ -72,9 +72,6 @@ int AfxShowMessageBox(wxWindow* owner, const char* text, const char* caption, UI
 
     long style = 0;
     switch (type & MB_TYPEMASK) {
-        case MB_OKCANCEL:
-            style = wxOK | wxCANCEL;
-            break;
         case MB_YESNO:
             style = wxYES_NO;
             break;
@@ -91,9 +88,6 @@ int AfxShowMessageBox(wxWindow* owner, const char* text, const char* caption, UI
             break;
         case MB_ICONEXCLAMATION:
             style |= wxICON_EXCLAMATION;
-            break;
-        case MB_ICONASTERISK:
-            style |= wxICON_INFORMATION;
             break;
         default:
             style |= wxICON_NONE;

@@ -52,8 +52,8 @@ constexpr auto kWorkerGrace = 400ms;
 wxString AfxTemplateName(UINT id)
 {
     switch (id) {
-#define AFX_TEMPLATE_NAME(name, value) \
-    case value:                        \
+#define AFX_TEMPLATE_NAME(name) \
+    case name:                  \
         return wxS(#name);
         AFX_RESOURCE_NAMES(AFX_TEMPLATE_NAME)
 #undef AFX_TEMPLATE_NAME
@@ -70,7 +70,7 @@ bool AfxFrameworkStart(int& argc, char** argv)
         return false;
 
     wxXmlResource::Get()->InitAllHandlers();
-#define AFX_REGISTER_NAME(name, value) wxXmlResource::GetXRCID(wxS(#name), value);
+#define AFX_REGISTER_NAME(name) wxXmlResource::GetXRCID(wxS(#name), name);
     AFX_RESOURCE_NAMES(AFX_REGISTER_NAME)
 #undef AFX_REGISTER_NAME
     AfxLoadWindowResources();

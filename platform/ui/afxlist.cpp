@@ -76,9 +76,7 @@ int CListCtrl::InsertColumn(int column, const char* heading, int format, int wid
         if (column < 0)
             return -1;
         const int at = std::min(column, list->GetColumnCount());
-        const wxListColumnFormat align = format == LVCFMT_CENTER  ? wxLIST_FORMAT_CENTRE
-                                         : format == LVCFMT_RIGHT ? wxLIST_FORMAT_RIGHT
-                                                                  : wxLIST_FORMAT_LEFT;
+        const wxListColumnFormat align = format == LVCFMT_CENTER ? wxLIST_FORMAT_CENTRE : wxLIST_FORMAT_LEFT;
         return static_cast<int>(list->InsertColumn(at, wxString::FromUTF8(utf8), align, width));
     });
 }
@@ -120,8 +118,6 @@ int CListCtrl::GetNextItem(int start, int flags) const
         long state = wxLIST_STATE_DONTCARE;
         if (flags & LVNI_SELECTED)
             state |= wxLIST_STATE_SELECTED;
-        if (flags & LVNI_FOCUSED)
-            state |= wxLIST_STATE_FOCUSED;
         return static_cast<int>(list->GetNextItem(from, wxLIST_NEXT_ALL, state));
     });
 }

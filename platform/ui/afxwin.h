@@ -1,29 +1,32 @@
 // The dialog framework services the program is written against, provided
 // over wxWidgets. The program's own code (app/, net/) uses only what is
-// declared here and in platform/base; the toolkit stays behind this header.
+// declared here (with the headers this one includes) and in platform/base,
+// and includes no toolkit header itself (tools/check-layers.sh). The
+// toolkit is not hidden, though: CDialog is a wxDialog and the event tables
+// are wxWidgets' own, so its declarations come along with this header.
 //
 // Model: one static application object whose InitInstance() is called once
 // by the framework's entry; returning FALSE ends the process with status 0.
 // Dialogs are built from XRC templates named after their resource numbers
 // and run modally. Handlers are routed by static event tables written with
-// the macros at the end of this file.
+// the macros of afxmsgmap.h.
 #pragma once
 
 #include "platform/base/afxstop.h"
 #include "platform/base/afxstr.h"
+#include "platform/ui/afxlist.h"
+#include "platform/ui/afxwnd.h"
 
 #include <wx/dialog.h>
 #include <wx/event.h>
-#include <wx/listbase.h>
 
 #include <cstddef>
 #include <memory>
-#include <type_traits>
 #include <vector>
 
 class wxWindow;
-class wxListCtrl;
 class wxIconBundle;
+class wxListEvent;
 class wxMenu;
 class wxDC;
 class CDialog;
@@ -33,8 +36,8 @@ using UINT_PTR = std::uintptr_t;
 
 // ---------------------------------------------------------------- constants
 #ifdef _WIN32
-// On Windows the constants, icon handles, notification header, Sleep and
-// GetSystemMetrics are the system's own.
+// On Windows the constants, icon handles, Sleep and GetSystemMetrics are the
+// system's own.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -47,25 +50,20 @@ using UINT_PTR = std::uintptr_t;
 enum : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 enum : UINT {
     MB_OK = 0x0,
-    MB_OKCANCEL = 0x1,
     MB_YESNO = 0x4,
     MB_ICONHAND = 0x10,
     MB_ICONQUESTION = 0x20,
     MB_ICONEXCLAMATION = 0x30,
-    MB_ICONASTERISK = 0x40,
     MB_ICONMASK = 0xF0,
     MB_TYPEMASK = 0x0F,
 };
-enum : DWORD { LVS_EX_GRIDLINES = 0x1, LVS_EX_FULLROWSELECT = 0x20 };
-enum : int { LVCFMT_LEFT = 0, LVCFMT_RIGHT = 1, LVCFMT_CENTER = 2 };
-enum : int { LVNI_ALL = 0x0, LVNI_FOCUSED = 0x1, LVNI_SELECTED = 0x2 };
 enum : UINT { MF_STRING = 0x0, MF_SEPARATOR = 0x800 };
 enum : int { SM_CXICON = 11, SM_CYICON = 12 };
 enum : UINT { WM_ICONERASEBKGND = 0x27 };
 enum : UINT { ICC_WIN95_CLASSES = 0xFF };
 
 // System commands the window itself understands (default handling).
-enum : UINT { SC_MINIMIZE = 0xF020, SC_CLOSE = 0xF060 };
+enum : UINT { SC_CLOSE = 0xF060 };
 #endif
 enum : UINT { ID_HELP = 0xE146 };
 
@@ -81,76 +79,10 @@ struct CRect {
 using HICON = const wxIconBundle*;
 using HCURSOR = HICON;
 
-// Notification header handed to list notification handlers.
-struct NMHDR {
-    wxWindow* hwndFrom = nullptr;
-    UINT_PTR idFrom = 0;
-    UINT code = 0;
-};
-enum : UINT { LVN_ITEMCHANGED = 0xFFFFFF9B };  // the list's "item changed"
-
 int GetSystemMetrics(int index);
 #endif
 // Registers the common control classes (nothing to register on GTK).
 BOOL InitCommonControlsEx(DWORD classes);
-
-// ------------------------------------------------------------------- CWnd
-// A control of a dialog, bound by DDX_Control or handed out by focus
-// services. Valid while its dialog lives.
-class CWnd {
-public:
-    CWnd() = default;
-    virtual ~CWnd() = default;
-    CWnd(const CWnd&) = delete;
-    CWnd& operator=(const CWnd&) = delete;
-
-    // The window that has the keyboard focus, or nullptr.
-    static CWnd* GetFocus();
-    CWnd* SetFocus();
-    // Selects characters [start, end) of an edit field; other kinds ignore it.
-    void SetSel(int start, int end);
-    int GetDlgCtrlID() const;
-
-    wxWindow* GetSafeWindow() const { return m_pWindow; }  // for the layer itself
-    void Attach(wxWindow* window) { m_pWindow = window; }
-
-protected:
-    wxWindow* m_pWindow = nullptr;
-};
-
-// --------------------------------------------------------------- CListCtrl
-// A report-view list. Every operation may be called from any thread: from a
-// worker it is carried out on the UI thread and returns when done (also
-// while a message box is open). Once the dialog is gone the operations do
-// nothing and return failure values (-1, FALSE, empty text).
-class CListCtrl : public CWnd {
-public:
-    CListCtrl();
-    ~CListCtrl() override;
-
-    DWORD SetExtendedStyle(DWORD styles);
-    int InsertColumn(int column, const char* heading, int format = LVCFMT_LEFT, int width = -1);
-    BOOL DeleteAllItems();
-    int InsertItem(int item, const char* text);
-    BOOL SetItemText(int item, int subItem, const char* text);
-    int GetNextItem(int start, int flags) const;
-    CString GetItemText(int item, int subItem) const;
-    int GetItemCount() const;
-
-    // Called by the exchange when the control is bound; and when the
-    // dialog's window goes away (nullptr).
-    void Bind(wxListCtrl* list, std::weak_ptr<void> lifeline);
-
-private:
-    // Copies the binding and runs `op` on the UI thread with the bound
-    // list; `failure` when the call could not be carried out.
-    template <class R, class Op> R Call(R failure, Op op) const;
-
-    wxListCtrl* m_pList = nullptr;
-    std::weak_ptr<void> m_lifeline;
-    DWORD m_extendedStyle = 0;
-    mutable int m_busy = 0;  // calls in flight on this object
-};
 
 // ------------------------------------------------------------------ CMenu
 // The window's menu of system commands. On Windows the window's own system
@@ -276,8 +208,6 @@ private:
     void AfxOnCharHook(wxKeyEvent& event);
     void AfxOnClose(wxCloseEvent& event);
     void AfxOnContextMenu(wxContextMenuEvent& event);
-    // What the system menu of such a window offers by itself.
-    void AfxResetSystemMenu();
     // The keys that open the system menu where the system does not: true
     // when `event` was one and the menu was shown.
     bool AfxSystemMenuKey(const wxKeyEvent& event);
@@ -303,7 +233,6 @@ private:
     // Set by the base OnSysCommand while a WM_SYSCOMMAND is being routed:
     // the command goes on to the window's default handling.
     bool* m_pSysCommandToDefault = nullptr;
-    HICON m_icons[2] = {nullptr, nullptr};  // small, big
 
     wxDECLARE_EVENT_TABLE();
 };
@@ -350,62 +279,5 @@ CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param);
 void Sleep(DWORD ms);
 #endif
 
-// --------------------------------------------------------- event table glue
-namespace afx_detail {
-template <class M> struct MemberClass;
-template <class C, class R, class... A> struct MemberClass<R (C::*)(A...)> {
-    using type = C;
-};
-}  // namespace afx_detail
-
-template <auto Handler> void CDialog::AfxThunk(wxCommandEvent&)
-{
-    using Cls = typename afx_detail::MemberClass<decltype(Handler)>::type;
-    (static_cast<Cls*>(this)->*Handler)();
-}
-
-template <auto Handler> void CDialog::AfxNotifyThunk(wxListEvent& event)
-{
-    using Cls = typename afx_detail::MemberClass<decltype(Handler)>::type;
-    NMHDR header{};
-    auto* from = static_cast<wxWindow*>(event.GetEventObject());
-#ifdef __WXMSW__
-    header.hwndFrom = from ? static_cast<HWND>(from->GetHandle()) : nullptr;
-#else
-    header.hwndFrom = from;
-#endif
-    header.idFrom = static_cast<UINT_PTR>(event.GetId());
-    header.code = LVN_ITEMCHANGED;
-    LRESULT result = 0;
-    (static_cast<Cls*>(this)->*Handler)(&header, &result);
-}
-
-template <auto Handler> void CWinApp::AfxThunk(wxCommandEvent&)
-{
-    using Cls = typename afx_detail::MemberClass<decltype(Handler)>::type;
-    (static_cast<Cls*>(this)->*Handler)();
-}
-
-#define DECLARE_MESSAGE_MAP() wxDECLARE_EVENT_TABLE();
-#define BEGIN_MESSAGE_MAP(theClass, baseClass) wxBEGIN_EVENT_TABLE(theClass, baseClass)
-#define END_MESSAGE_MAP() wxEND_EVENT_TABLE()
-
-#define ON_WM_SYSCOMMAND() \
-    wx__DECLARE_EVT1(AFX_EVT_SYSCOMMAND, wxID_ANY, wxCommandEventHandler(CDialog::AfxSysCommandThunk))
-#define ON_WM_PAINT() wx__DECLARE_EVT0(wxEVT_PAINT, wxPaintEventHandler(CDialog::AfxPaintThunk))
-// The toolkit has no drag image for a minimised window: nothing to route.
-#define ON_WM_QUERYDRAGICON()
-#define ON_BN_CLICKED(id, handler) \
-    wx__DECLARE_EVT1(wxEVT_BUTTON, id, wxCommandEventHandler(CDialog::AfxThunk<handler>))
-#define ON_EN_CHANGE(id, handler) \
-    wx__DECLARE_EVT1(wxEVT_TEXT, id, wxCommandEventHandler(CDialog::AfxThunk<handler>))
-// "Item changed": a row became selected or deselected, or took the focus.
-// clang-format off
-#define ON_NOTIFY_LVN_ITEMCHANGED(id, handler)                                                   \
-    wx__DECLARE_EVT1(wxEVT_LIST_ITEM_SELECTED, id, wxListEventHandler(CDialog::AfxNotifyThunk<handler>)) \
-    wx__DECLARE_EVT1(wxEVT_LIST_ITEM_DESELECTED, id, wxListEventHandler(CDialog::AfxNotifyThunk<handler>)) \
-    wx__DECLARE_EVT1(wxEVT_LIST_ITEM_FOCUSED, id, wxListEventHandler(CDialog::AfxNotifyThunk<handler>))
-// clang-format on
-#define ON_NOTIFY(code, id, handler) ON_NOTIFY_##code(id, handler)
-#define ON_COMMAND(id, handler) \
-    wx__DECLARE_EVT1(wxEVT_MENU, id, wxCommandEventHandler(CWinApp::AfxThunk<handler>))
+// The event-table glue needs the classes above complete.
+#include "platform/ui/afxmsgmap.h"

@@ -138,7 +138,6 @@ class CWinThread {
 public:
     std::thread m_thread;
     std::atomic<bool> m_finished{false};
-    UINT m_exitCode = 0;
     LPVOID m_param = nullptr;
     afx::StopToken m_stop;
 };
@@ -176,11 +175,10 @@ CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param)
     try {
         raw->m_thread = std::thread([raw, proc, param] {
             afx::StopToken::Install(&raw->m_stop);
-            const UINT code = proc(param);
+            proc(param);  // its exit code: nothing asks for it
             afx::StopToken::Install(nullptr);
             {
                 std::lock_guard done(g_threadsMutex);
-                raw->m_exitCode = code;
                 raw->m_finished.store(true);
             }
             g_threadsDone.notify_all();

@@ -1,11 +1,12 @@
 // The octet fields with real key input: moving on after two characters,
 // and filling all six from a selected host row.
 #include "tests/app/app_test_support.h"
-#include "tests/app/lab_gate.h"
+#include "tests/support/lab.h"
 
 #include <gtest/gtest.h>
 
 using namespace apptest;
+using namespace labtest;
 using namespace guitest;
 
 namespace {

@@ -5,13 +5,14 @@
 #include "net/magic_packet.h"
 #include "platform/ui/uicall.h"
 #include "tests/app/app_test_support.h"
-#include "tests/app/lab_gate.h"
+#include "tests/support/lab.h"
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 
 using namespace apptest;
+using namespace labtest;
 using namespace guitest;
 using namespace std::chrono_literals;
 

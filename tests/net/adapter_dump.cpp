@@ -2,7 +2,7 @@
 // describe them, so that a test can compare what another user sees.
 // Reads only; sends nothing.
 #include "platform/net/iphlpapi.h"
-#include "tests/net/lab_support.h"
+#include "tests/support/lab.h"
 
 #include <cstdio>
 #include <vector>
@@ -18,6 +18,6 @@ int main()
     const DWORD second = GetAdaptersInfo(storage.data(), &length);
     std::printf("second %u\n", second);
     if (second == NO_ERROR)
-        std::fputs(orvane::labtest::DescribeAdapters(storage.data()).c_str(), stdout);
+        std::fputs(labtest::DescribeAdapters(storage.data()).c_str(), stdout);
     return 0;
 }

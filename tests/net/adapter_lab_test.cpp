@@ -2,7 +2,7 @@
 // tools/orvane-lab with the topology each test is registered with
 // (tests/net/CMakeLists.txt). These tests only read the adapter list.
 #include "platform/net/iphlpapi.h"
-#include "tests/net/lab_support.h"
+#include "tests/support/lab.h"
 #include "tools/labguard.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +14,7 @@
 
 namespace {
 
-using namespace orvane::labtest;
+using namespace labtest;
 
 #ifndef ORVANE_ADAPTER_DUMP
 #error "ORVANE_ADAPTER_DUMP must name the adapter-dump program"
@@ -24,7 +24,7 @@ class AdapterLab : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (Env("ORVANE_LAB").empty() || geteuid() != 0)
+        if (LabEnv("ORVANE_LAB").empty() || geteuid() != 0)
             GTEST_SKIP() << "needs a lab: run through tools/orvane-lab as root";
         // Reading the adapter list sends nothing, so a namespace that is not
         // the machine's own is all the guard must establish: the

@@ -86,7 +86,12 @@ std::vector<ReplyCase> ReplyCases()
     cases.push_back({"reply to somebody else", with(38, {0xc0, 0xa8, 0x01, 0x63}), false});
     cases.push_back({"group sender MAC", with(22, {0x01, 0x00, 0x5e, 0x00, 0x00, 0x01}), false});
     cases.push_back({"zero sender MAC", with(22, {0, 0, 0, 0, 0, 0}), false});
-    cases.push_back({"other target MAC still ours by address", with(32, {0, 0, 0, 0, 0, 0}), true});
+    // Meant for another station, though it names our address.
+    cases.push_back({"ARP target MAC another station's", with(32, {0x02, 0x4f, 0x52, 0, 0, 0x99}), false});
+    cases.push_back({"ARP target MAC zero", with(32, {0, 0, 0, 0, 0, 0}), false});
+    cases.push_back({"frame to another station", with(0, {0x02, 0x4f, 0x52, 0, 0, 0x99}), false});
+    cases.push_back({"ARP target MAC broadcast", with(32, {0xff, 0xff, 0xff, 0xff, 0xff, 0xff}), true});
+    cases.push_back({"frame to broadcast", with(0, {0xff, 0xff, 0xff, 0xff, 0xff, 0xff}), true});
     return cases;
 }
 
@@ -94,8 +99,8 @@ TEST(ArpReply, OnlyTheExactReplyFromTheAskedAddressAnswers)
 {
     for (const ReplyCase& c : ReplyCases()) {
         SCOPED_TRACE(c.name);
-        const auto mac =
-            orvane::arp::ParseReply(c.frame.data(), c.frame.size(), Ip("192.168.1.1"), Ip("192.168.1.23"));
+        const auto mac = orvane::arp::ParseReply(c.frame.data(), c.frame.size(), Ip("192.168.1.1"),
+                                                 Ip("192.168.1.23"), kOurMac);
         ASSERT_EQ(mac.has_value(), c.answers);
         if (mac) {
             EXPECT_EQ(*mac, kHostMac);
@@ -105,7 +110,7 @@ TEST(ArpReply, OnlyTheExactReplyFromTheAskedAddressAnswers)
 
 TEST(ArpReply, NullFrameNeverAnswers)
 {
-    EXPECT_FALSE(orvane::arp::ParseReply(nullptr, 60, Ip("192.168.1.1"), Ip("192.168.1.23")));
+    EXPECT_FALSE(orvane::arp::ParseReply(nullptr, 60, Ip("192.168.1.1"), Ip("192.168.1.23"), kOurMac));
 }
 
 TEST(ArpReply, ParsesWhatTheRequestBuilderAsksForWhenTurnedAround)
@@ -122,10 +127,12 @@ TEST(ArpReply, ParsesWhatTheRequestBuilderAsksForWhenTurnedAround)
     std::memcpy(reply + 14, arp + 24, 4);
     std::memcpy(reply + 18, arp + 8, 10);
     std::memcpy(arp, reply, sizeof reply);
-    const auto mac = orvane::arp::ParseReply(frame.data(), frame.size(), Ip("10.0.0.6"), Ip("10.0.0.5"));
+    const auto mac =
+        orvane::arp::ParseReply(frame.data(), frame.size(), Ip("10.0.0.6"), Ip("10.0.0.5"), kOurMac);
     ASSERT_TRUE(mac);
     EXPECT_EQ(*mac, responder);
-    EXPECT_FALSE(orvane::arp::ParseReply(frame.data(), frame.size(), Ip("10.0.0.7"), Ip("10.0.0.5")));
+    EXPECT_FALSE(
+        orvane::arp::ParseReply(frame.data(), frame.size(), Ip("10.0.0.7"), Ip("10.0.0.5"), kOurMac));
 }
 
 }  // namespace

@@ -3,9 +3,11 @@
 // then "net_raw_effective 0|1" (whether CAP_NET_RAW is effective afterwards).
 // Sends ARP requests or datagrams: refuses to run outside a lab namespace.
 #include "platform/net/iphlpapi.h"
-#include "tests/net/lab_support.h"
+#include "platform/net/linux/handles.h"
+#include "tests/support/lab.h"
 #include "tools/labguard.h"
 
+#include <arpa/inet.h>
 #include <sys/capability.h>
 
 #include <chrono>
@@ -23,14 +25,12 @@ int main(int argc, char** argv)
         const auto took = std::chrono::steady_clock::now() - start;
         std::printf(
             "%s %u %s %u %lld\n", argv[i], result,
-            orvane::labtest::MacText(mac, result == NO_ERROR ? length : 0).c_str(), length,
+            labtest::MacText(mac, result == NO_ERROR ? length : 0).c_str(), length,
             static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
     }
     cap_flag_value_t effective = CAP_CLEAR;
-    if (cap_t caps = cap_get_proc()) {
-        cap_get_flag(caps, CAP_NET_RAW, CAP_EFFECTIVE, &effective);
-        cap_free(caps);
-    }
+    if (const orvane::linux_handles::Caps caps(cap_get_proc()); caps)
+        cap_get_flag(caps.get(), CAP_NET_RAW, CAP_EFFECTIVE, &effective);
     std::printf("net_raw_effective %d\n", effective == CAP_SET ? 1 : 0);
     return 0;
 }

@@ -369,6 +369,54 @@ TEST(NeighbourChunk, DumpRepliesAndEventsMixed)
     EXPECT_EQ(entries[1].dst, Ip("10.0.0.7"));
 }
 
+// Lengths as a hostile or broken sender may set them: each is checked
+// against the bytes received, never trusted (libmnl reads 0x80000010 as a
+// negative int that "fits").
+TEST(HostileChunk, LengthsBeyondTheBytesReceivedFailWithoutReadingThem)
+{
+    struct Case {
+        const char* name;
+        std::uint32_t messageLength;    // the header's nlmsg_len
+        std::uint16_t attributeLength;  // the NDA_DST attribute's nla_len
+        std::size_t received;           // bytes handed to the reader
+        bool walkFails;                 // else only the message is dropped
+    };
+    const Case cases[] = {
+        {"message length with the sign bit", 0x80000010u, 8, 16, true},
+        {"message longer than received", 64, 8, 40, true},
+        {"message shorter than its header", 8, 8, 16, true},
+        {"chunk cut inside a header", 40, 8, 12, true},
+        {"attribute beyond its message", 40, 200, 40, false},
+        {"attribute shorter than its header", 40, 2, 40, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // On the heap and exactly as long as received, so that a sanitizer
+        // sees any read past it.
+        Messages m;
+        nlmsghdr* message = m.Neighbour(RTM_NEWNEIGH, AF_INET, 2, NUD_REACHABLE);
+        PutIp(message, NDA_DST, "10.0.0.9");
+        m.Close(message);
+        auto* attribute = reinterpret_cast<nlattr*>(reinterpret_cast<std::uint8_t*>(message) + NLMSG_HDRLEN +
+                                                    NLMSG_ALIGN(sizeof(ndmsg)));
+        message->nlmsg_len = c.messageLength;
+        attribute->nla_len = c.attributeLength;
+        const auto* bytes = static_cast<const std::uint8_t*>(m.data());
+        const std::vector<std::uint8_t> received(bytes, bytes + c.received);
+        std::vector<NeighbourEntry> entries;
+        std::vector<RouteEntry> routes;
+        errno = 0;
+        EXPECT_EQ(orvane::nl::ReadNeighbourChunk(received.data(), received.size(), 0, 0, entries),
+                  c.walkFails ? ChunkResult::Failed : ChunkResult::More);
+        EXPECT_EQ(errno, c.walkFails ? EBADMSG : 0);
+        EXPECT_TRUE(entries.empty()) << "a malformed event names no neighbour";
+        message->nlmsg_type = RTM_NEWROUTE;
+        std::vector<std::uint8_t> asRoute(bytes, bytes + c.received);
+        EXPECT_EQ(orvane::nl::ReadRouteChunk(asRoute.data(), asRoute.size(), 0, 0, routes),
+                  ChunkResult::Failed);
+    }
+}
+
 // --- requests -------------------------------------------------------------
 
 TEST(Requests, RouteDumpAsksForIpv4Routes)

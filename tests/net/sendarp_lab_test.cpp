@@ -5,8 +5,10 @@
 #include "platform/base/afxstop.h"
 #include "platform/net/arp_frame.h"
 #include "platform/net/iphlpapi.h"
+#include "platform/net/linux/handles.h"
+#include "platform/net/linux/linux_facts.h"
 #include "platform/net/linux/netlink_parse.h"
-#include "tests/net/lab_support.h"
+#include "tests/support/lab.h"
 #include "tools/labguard.h"
 
 #include <gtest/gtest.h>
@@ -37,7 +39,7 @@
 
 namespace {
 
-using namespace orvane::labtest;
+using namespace labtest;
 using Clock = std::chrono::steady_clock;
 
 // Addresses of the lab segment (see the registration's topology).
@@ -48,6 +50,11 @@ constexpr const char* kLate = "192.168.1.101";         // answers after 150 ms
 constexpr const char* kShortLength = "192.168.1.102";  // hardware length 4
 constexpr const char* kTwoMacs = "192.168.1.103";      // answers twice, two MACs
 constexpr const char* kClaimed = "192.168.1.104";      // only unsolicited claims
+constexpr const char* kTagged = "192.168.1.105";       // answers tagged for VLAN 5
+constexpr const char* kForOthers = "192.168.1.106";    // answers another station
+constexpr const char* kGroupMac = "192.168.1.107";     // static entry, group MAC
+constexpr const char* kZeroMac = "192.168.1.108";      // static entry, all zeros
+constexpr const char* kMarker = "192.168.1.250";       // asked last, to end a watch
 constexpr const char* kForCapability = "192.168.1.130";
 
 const std::map<std::string, std::string> kAnswers = {
@@ -56,21 +63,10 @@ const std::map<std::string, std::string> kAnswers = {
     {kTwoMacs, "02:4f:52:00:00:67"},  // the first of the two
 };
 
-// Wait limits, as the resolver promises them: the whole 100 ms for an
-// address that stays silent, and little more.
-constexpr double kWaitMs = 100.0;
-constexpr double kSlackMs = 10.0;
-
-std::string Dotted(int lastOctet)
-{
-    return "192.168.1." + std::to_string(lastOctet);
-}
-
 struct Outcome {
     DWORD result = 0;
     std::string mac;
     ULONG length = 0;
-    double ms = 0;
 };
 
 Outcome Resolve(const std::string& address)
@@ -78,10 +74,8 @@ Outcome Resolve(const std::string& address)
     BYTE mac[6];
     std::memset(mac, 0xEE, sizeof mac);
     ULONG length = sizeof mac;
-    const auto start = Clock::now();
     Outcome outcome;
     outcome.result = SendARP(inet_addr(address.c_str()), 0, mac, &length);
-    outcome.ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     outcome.mac = outcome.result == NO_ERROR ? MacText(mac, 6) : "-";
     outcome.length = length;
     if (outcome.result != NO_ERROR) {
@@ -107,7 +101,7 @@ ProbeRun ParseProbe(const Captured& captured)
         else if (words.size() == 5)
             run.lines.push_back({words[0],
                                  {static_cast<DWORD>(std::stoul(words[1])), words[2],
-                                  static_cast<ULONG>(std::stoul(words[3])), std::stod(words[4]) / 1000}});
+                                  static_cast<ULONG>(std::stoul(words[3]))}});
     }
     return run;
 }
@@ -115,19 +109,19 @@ ProbeRun ParseProbe(const Captured& captured)
 // The kernel's own neighbour entry for `address` on the client interface.
 std::optional<orvane::nl::NeighbourEntry> KernelNeighbour(const std::string& address)
 {
-    mnl_socket* socket = mnl_socket_open(NETLINK_ROUTE);
-    if (socket == nullptr)
+    const orvane::linux_handles::MnlSocket socket(mnl_socket_open(NETLINK_ROUTE));
+    if (!socket)
         return std::nullopt;
     std::optional<orvane::nl::NeighbourEntry> found;
     std::vector<std::uint8_t> buffer(orvane::nl::kDumpChunkSize);
-    const std::uint32_t ifindex = if_nametoindex(Env("ORVANE_LAB_CLIENT_IF").c_str());
+    const std::uint32_t ifindex = if_nametoindex(LabEnv("ORVANE_LAB_CLIENT_IF").c_str());
     const std::size_t length =
         orvane::nl::BuildNeighbourDumpRequest(buffer.data(), buffer.size(), 1, ifindex);
-    if (mnl_socket_bind(socket, 0, MNL_SOCKET_AUTOPID) == 0 &&
-        mnl_socket_sendto(socket, buffer.data(), length) > 0) {
+    if (mnl_socket_bind(socket.get(), 0, MNL_SOCKET_AUTOPID) == 0 &&
+        mnl_socket_sendto(socket.get(), buffer.data(), length) > 0) {
         std::vector<orvane::nl::NeighbourEntry> entries;
         for (;;) {
-            const ssize_t n = mnl_socket_recvfrom(socket, buffer.data(), buffer.size());
+            const ssize_t n = mnl_socket_recvfrom(socket.get(), buffer.data(), buffer.size());
             if (n <= 0 || orvane::nl::ReadNeighbourChunk(buffer.data(), static_cast<std::size_t>(n), 1, 0,
                                                          entries) != orvane::nl::ChunkResult::More)
                 break;
@@ -136,29 +130,53 @@ std::optional<orvane::nl::NeighbourEntry> KernelNeighbour(const std::string& add
             if (entry.hasDst && entry.dst == inet_addr(address.c_str()))
                 found = entry;
     }
-    mnl_socket_close(socket);
     return found;
 }
 
 // ARP requests for one address, as they cross the lab's bridge.
 struct SeenRequests {
-    std::vector<double> ms;  // since the watch began
     std::vector<std::vector<std::uint8_t>> frames;
 };
 
-// Runs `action` while a thread inside the bridge namespace listens on br0
-// for requests that ask for `target`, and goes on listening `after` more.
-SeenRequests WatchRequests(const std::string& target, const std::function<void()>& action,
-                           std::chrono::milliseconds after = std::chrono::milliseconds(30))
+// Asks the segment for kMarker straight from the client's adapter: frames
+// leave it in order, so once the marker crosses the bridge, every request
+// sent before it has too.
+bool SendMarkerRequest()
 {
-    SeenRequests seen;
+    const int fd = socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    orvane::arp::HardwareAddress ours{};
+    unsigned v[6];
+    std::sscanf(LabEnv("ORVANE_LAB_CLIENT_MAC").c_str(), "%x:%x:%x:%x:%x:%x", &v[0], &v[1], &v[2], &v[3],
+                &v[4], &v[5]);
+    std::copy(std::begin(v), std::end(v), ours.begin());
+    const auto frame = orvane::arp::BuildRequest(ours, inet_addr(kOwn), inet_addr(kMarker));
+    sockaddr_ll to{};
+    to.sll_family = AF_PACKET;
+    to.sll_protocol = htons(ETH_P_ARP);
+    to.sll_ifindex = static_cast<int>(if_nametoindex(LabEnv("ORVANE_LAB_CLIENT_IF").c_str()));
+    to.sll_halen = 6;
+    std::memset(to.sll_addr, 0xff, 6);
+    const bool sent = sendto(fd, frame.data(), frame.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+                             sizeof to) == static_cast<ssize_t>(frame.size());
+    close(fd);
+    return sent;
+}
+
+// Runs `action` while a thread inside the bridge namespace listens on br0
+// for requests that ask for `target`, then sends the marker and listens
+// until it has crossed. `seen`, when given, counts the requests as they come.
+SeenRequests WatchRequests(const std::string& target, const std::function<void()>& action,
+                           std::atomic<int>* seen = nullptr)
+{
+    SeenRequests result;
     std::atomic<int> state{0};  // 0 starting, 1 listening, -1 failed
-    std::atomic<bool> stop{false};
-    const auto start = Clock::now();
+    std::atomic<bool> markerSeen{false};
     std::thread listener([&] {
         // Only this thread moves; it sends nothing.
         int fd = -1;
-        if (EnterNetNamespace(Env("ORVANE_LAB_BRIDGE")))
+        if (EnterNetNamespace(LabEnv("ORVANE_LAB_BRIDGE")))
             fd = socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, htons(ETH_P_ARP));
         sockaddr_ll on{};
         on.sll_family = AF_PACKET;
@@ -170,7 +188,8 @@ SeenRequests WatchRequests(const std::string& target, const std::function<void()
         }
         state = 1;
         const IPAddr wanted = inet_addr(target.c_str());
-        while (!stop) {
+        const IPAddr marker = inet_addr(kMarker);
+        while (!markerSeen) {
             pollfd entry{fd, POLLIN, 0};
             if (poll(&entry, 1, 5) <= 0)
                 continue;
@@ -180,10 +199,12 @@ SeenRequests WatchRequests(const std::string& target, const std::function<void()
             if (n >= 42 && frame[21] == orvane::arp::kOpRequest) {
                 std::memcpy(&asked, frame + 38, 4);
                 if (asked == wanted) {
-                    seen.ms.push_back(
-                        std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-                    seen.frames.emplace_back(frame, frame + n);
+                    result.frames.emplace_back(frame, frame + n);
+                    if (seen != nullptr)
+                        ++*seen;
                 }
+                if (asked == marker)
+                    markerSeen = true;
             }
         }
         close(fd);
@@ -192,21 +213,30 @@ SeenRequests WatchRequests(const std::string& target, const std::function<void()
         std::this_thread::yield();
     if (state == 1) {
         action();
-        std::this_thread::sleep_for(after);
+        EXPECT_TRUE(SendMarkerRequest());
+    } else {
+        markerSeen = true;
     }
-    stop = true;
     listener.join();
     EXPECT_EQ(state, 1) << "could not listen on the lab bridge";
-    return seen;
+    return result;
+}
+
+// Kernel neighbour entries no station can own, as a static entry may hold.
+void AddStaticNeighbour(const char* address, const char* mac)
+{
+    const std::string command = std::string("ip neigh replace ") + address + " lladdr " + mac + " dev '" +
+                                LabEnv("ORVANE_LAB_CLIENT_IF") + "' nud permanent";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
 class SendArpLab : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (Env("ORVANE_LAB").empty() || geteuid() != 0)
+        if (LabEnv("ORVANE_LAB").empty() || geteuid() != 0)
             GTEST_SKIP() << "needs a lab: run through tools/orvane-lab as root";
-        ASSERT_EQ(Env("ORVANE_LAB_CLIENT_IP"), kOwn) << "registered with another topology";
+        ASSERT_EQ(LabEnv("ORVANE_LAB_CLIENT_IP"), kOwn) << "registered with another topology";
     }
 };
 
@@ -220,32 +250,32 @@ TEST_F(SendArpLab, PrivilegedAnswersWithTheRightMac)
         EXPECT_EQ(outcome.result, NO_ERROR);
         EXPECT_EQ(outcome.mac, mac);
         EXPECT_EQ(outcome.length, 6u);
-        EXPECT_LT(outcome.ms, 20.0);
     }
     // Asked the segment itself: the kernel learnt nothing from it.
     const auto entry = KernelNeighbour(kFake);
     EXPECT_TRUE(!entry || !orvane::nl::HasUsableHardwareAddress(*entry));
 }
 
-TEST_F(SendArpLab, PrivilegedOwnAddressAnswersAtOnce)
+TEST_F(SendArpLab, PrivilegedOwnAddressAnswersWithoutAsking)
 {
-    const Outcome outcome = Resolve(kOwn);
-    EXPECT_EQ(outcome.result, NO_ERROR);
-    EXPECT_EQ(outcome.mac, Env("ORVANE_LAB_CLIENT_MAC"));
-    EXPECT_LT(outcome.ms, 2.0);
+    const SeenRequests seen = WatchRequests(kOwn, [] {
+        const Outcome outcome = Resolve(kOwn);
+        EXPECT_EQ(outcome.result, NO_ERROR);
+        EXPECT_EQ(outcome.mac, LabEnv("ORVANE_LAB_CLIENT_MAC"));
+    });
+    EXPECT_TRUE(seen.frames.empty());
 }
 
-TEST_F(SendArpLab, PrivilegedSilentAndHostileCostTheWholeWaitAndNeverAnswer)
+TEST_F(SendArpLab, PrivilegedSilentAndHostileNeverAnswer)
 {
     // In this order, so that the late replies for kLate (at 150 and 200 ms
     // after its probe began) arrive while kSilent is being asked, and every
-    // request brings unsolicited claims for kClaimed.
-    for (const char* address : {kLate, kSilent, kShortLength, kClaimed, kSilent}) {
+    // request brings unsolicited claims for kClaimed. kTagged's replies carry
+    // a VLAN tag and kForOthers' are for another station: the kernel would
+    // take neither.
+    for (const char* address : {kLate, kSilent, kShortLength, kClaimed, kTagged, kForOthers, kSilent}) {
         SCOPED_TRACE(address);
-        const Outcome outcome = Resolve(address);
-        EXPECT_EQ(outcome.result, ERROR_BAD_NET_NAME);
-        EXPECT_GE(outcome.ms, kWaitMs);
-        EXPECT_LT(outcome.ms, kWaitMs + kSlackMs);
+        EXPECT_EQ(Resolve(address).result, ERROR_BAD_NET_NAME);
     }
     // Late replies still in flight do not confuse the next live answer.
     Resolve(kLate);
@@ -254,50 +284,78 @@ TEST_F(SendArpLab, PrivilegedSilentAndHostileCostTheWholeWaitAndNeverAnswer)
     EXPECT_EQ(live.mac, kAnswers.at("192.168.1.2"));
 }
 
-// A worker whose dialog is going away is asked to stop: the wait it is in
-// ends at once, and later calls do not start another.
-TEST_F(SendArpLab, PrivilegedStopRequestEndsTheWaitAtOnce)
+// A worker whose dialog is going away is asked to stop while it waits for
+// an answer: the wait gives up, the call says so, and later calls neither
+// start another wait nor send anything.
+TEST_F(SendArpLab, PrivilegedStopRequestEndsTheWait)
 {
     afx::StopToken token;
-    double firstMs = -1, secondMs = -1;
-    DWORD first = NO_ERROR, second = NO_ERROR;
-    std::thread worker([&] {
-        afx::StopToken::Install(&token);
-        BYTE mac[6];
-        ULONG length = 6;
-        auto start = Clock::now();
-        first = SendARP(inet_addr(kSilent), 0, mac, &length);
-        firstMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-        start = Clock::now();
-        second = SendARP(inet_addr("192.168.1.1"), 0, mac, &length);
-        secondMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-        afx::StopToken::Install(nullptr);
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    token.Request();
-    worker.join();
-    EXPECT_NE(first, static_cast<DWORD>(NO_ERROR));
-    EXPECT_GE(firstMs, 15.0);
-    EXPECT_LT(firstMs, 40.0) << "the stop must end the 100 ms wait";
-    EXPECT_EQ(second, static_cast<DWORD>(ERROR_CANCELLED)) << "a live host, but the worker was told to stop";
-    EXPECT_LT(secondMs, 2.0);
+    std::atomic<int> requests{0};
+    DWORD stopped = NO_ERROR, after = NO_ERROR;
+    const char* live = "192.168.1.3";
+    const SeenRequests seen = WatchRequests(
+        kSilent,
+        [&] {
+            std::thread worker([&] {
+                afx::StopToken::Install(&token);
+                // Silent addresses until the stop comes, so that it comes while
+                // a request is out whatever the machine's load.
+                for (int i = 0; i < 10000 && (stopped = Resolve(kSilent).result) != ERROR_CANCELLED; ++i) {
+                }
+                BYTE mac[6];
+                ULONG length = 6;
+                after = SendARP(inet_addr(live), 0, mac, &length);
+                afx::StopToken::Install(nullptr);
+            });
+            // The first request on the wire: the worker is in its wait.
+            while (requests.load() == 0)
+                std::this_thread::yield();
+            token.Request();
+            worker.join();
+        },
+        &requests);
+    EXPECT_EQ(stopped, static_cast<DWORD>(ERROR_CANCELLED));
+    EXPECT_EQ(after, static_cast<DWORD>(ERROR_CANCELLED)) << "a live host, but the worker was told to stop";
+    EXPECT_FALSE(seen.frames.empty());
 }
 
-TEST_F(SendArpLab, PrivilegedAsksTwiceFiftyMillisecondsApartWithTheExactFrame)
+TEST_F(SendArpLab, PrivilegedAsksTwiceWithTheExactFrame)
 {
     const char* nobody = "192.168.1.51";
     const SeenRequests seen = WatchRequests(nobody, [&] { EXPECT_NE(Resolve(nobody).result, NO_ERROR); });
-    ASSERT_EQ(seen.ms.size(), 2u);
-    EXPECT_NEAR(seen.ms[1] - seen.ms[0], 50.0, 5.0);
+    ASSERT_EQ(seen.frames.size(), 2u);
     orvane::arp::HardwareAddress ours;
     unsigned v[6];
-    ASSERT_EQ(std::sscanf(Env("ORVANE_LAB_CLIENT_MAC").c_str(), "%x:%x:%x:%x:%x:%x", &v[0], &v[1], &v[2],
+    ASSERT_EQ(std::sscanf(LabEnv("ORVANE_LAB_CLIENT_MAC").c_str(), "%x:%x:%x:%x:%x:%x", &v[0], &v[1], &v[2],
                           &v[3], &v[4], &v[5]),
               6);
     std::copy(std::begin(v), std::end(v), ours.begin());
     const auto expected = orvane::arp::BuildRequest(ours, inet_addr(kOwn), inet_addr(nobody));
     for (const auto& frame : seen.frames)
         EXPECT_EQ(frame, std::vector<std::uint8_t>(expected.begin(), expected.end()));
+}
+
+TEST_F(SendArpLab, PrivilegedUnboundSocketFallsBackToTheKernel)
+{
+    // A packet socket this thread may open but not bind: the kernel's way
+    // still answers, and the kernel's table shows that it was the one asked.
+    const char* address = "192.168.1.120";
+    Outcome outcome;
+    std::thread fresh([&] {
+        const auto bind = orvane::arp::g_bindPacketSocket;
+        orvane::arp::g_bindPacketSocket = [](int, std::uint32_t) {
+            errno = EADDRNOTAVAIL;
+            return -1;
+        };
+        outcome = Resolve(address);
+        orvane::arp::g_bindPacketSocket = bind;
+    });
+    fresh.join();
+    EXPECT_EQ(outcome.result, NO_ERROR);
+    EXPECT_EQ(outcome.mac, "02:4f:52:00:00:78");
+    const auto entry = KernelNeighbour(address);
+    ASSERT_TRUE(entry);
+    EXPECT_TRUE(orvane::nl::HasUsableHardwareAddress(*entry));
 }
 
 TEST_F(SendArpLab, ShortBufferGetsThePrefixAndTheFullLength)
@@ -310,7 +368,7 @@ TEST_F(SendArpLab, ShortBufferGetsThePrefixAndTheFullLength)
     EXPECT_EQ(MacText(mac, 6), "02:4f:52:00:ee:ee");
 }
 
-TEST_F(SendArpLab, BadRequestsFailFast)
+TEST_F(SendArpLab, BadRequestsFailWithoutAsking)
 {
     BYTE mac[6] = {};
     ULONG length = 6;
@@ -318,9 +376,9 @@ TEST_F(SendArpLab, BadRequestsFailFast)
     EXPECT_EQ(SendARP(inet_addr(kFake), 0, mac, nullptr), ERROR_INVALID_PARAMETER);
     for (const char* address : {"10.9.9.9", "192.168.1.0", "192.168.1.255", "255.255.255.255", "127.0.0.1"}) {
         SCOPED_TRACE(address);
-        const Outcome outcome = Resolve(address);
-        EXPECT_NE(outcome.result, NO_ERROR);
-        EXPECT_LT(outcome.ms, 5.0);
+        const SeenRequests seen =
+            WatchRequests(address, [&] { EXPECT_NE(Resolve(address).result, NO_ERROR); });
+        EXPECT_TRUE(seen.frames.empty());
     }
     // A source address picks the adapter; one that is not ours picks none.
     length = 6;
@@ -329,35 +387,16 @@ TEST_F(SendArpLab, BadRequestsFailFast)
     EXPECT_NE(SendARP(inet_addr(kFake), inet_addr("192.168.1.99"), mac, &length), NO_ERROR);
 }
 
-TEST_F(SendArpLab, PrivilegedTiming)
-{
-    std::vector<double> silent, live;
-    for (int octet = 60; octet < 80; ++octet)
-        silent.push_back(Resolve(Dotted(octet)).ms);
-    for (int octet = 110; octet < 130; ++octet) {
-        const Outcome outcome = Resolve(Dotted(octet));
-        EXPECT_EQ(outcome.result, NO_ERROR) << Dotted(octet);
-        live.push_back(outcome.ms);
-    }
-    const double silentMedian = Median(silent), liveMedian = Median(live);
-    std::printf("privileged: silent median %.2f ms (max %.2f), live median %.3f ms\n", silentMedian,
-                *std::max_element(silent.begin(), silent.end()), liveMedian);
-    RecordProperty("silent_median_us", static_cast<int>(silentMedian * 1000));
-    RecordProperty("live_median_us", static_cast<int>(liveMedian * 1000));
-    // A sweep must stay within 3 % of 100 ms per silent address.
-    EXPECT_GE(silentMedian, kWaitMs);
-    EXPECT_LT(silentMedian, kWaitMs * 1.03);
-    for (double ms : silent)
-        EXPECT_LT(ms, kWaitMs + kSlackMs);
-    EXPECT_LT(liveMedian, 5.0);
-}
-
 // --- unprivileged path (an ordinary user) --------------------------------
 
 TEST_F(SendArpLab, UnprivilegedAnswersAsOrdinaryUser)
 {
-    const std::vector<std::string> asked = {"192.168.1.1", kFake,        kTwoMacs, kOwn,          kSilent,
-                                            kLate,         kShortLength, kClaimed, "192.168.1.3", kFake};
+    // Entries the kernel holds but no station can own: the packet path's rule.
+    AddStaticNeighbour(kGroupMac, "01:00:5e:00:00:01");
+    AddStaticNeighbour(kZeroMac, "00:00:00:00:00:00");
+    const std::vector<std::string> asked = {"192.168.1.1", kFake,        kTwoMacs,     kOwn,    kSilent,
+                                            kLate,         kShortLength, kClaimed,     kTagged, kForOthers,
+                                            kGroupMac,     kZeroMac,     "192.168.1.3"};
     std::vector<std::string> argv = {ORVANE_ARP_PROBE};
     argv.insert(argv.end(), asked.begin(), asked.end());
     const ProbeRun run = ParseProbe(RunCaptured(AsOrdinaryUser(argv)));
@@ -369,25 +408,26 @@ TEST_F(SendArpLab, UnprivilegedAnswersAsOrdinaryUser)
         ASSERT_EQ(address, asked[i]);
         if (address == kOwn) {
             EXPECT_EQ(outcome.result, NO_ERROR);
-            EXPECT_EQ(outcome.mac, Env("ORVANE_LAB_CLIENT_MAC"));
-            EXPECT_LT(outcome.ms, 2.0);
+            EXPECT_EQ(outcome.mac, LabEnv("ORVANE_LAB_CLIENT_MAC"));
         } else if (kAnswers.count(address)) {
             EXPECT_EQ(outcome.result, NO_ERROR);
             EXPECT_EQ(outcome.mac, kAnswers.at(address));
             EXPECT_EQ(outcome.length, 6u);
-            EXPECT_LT(outcome.ms, 20.0);
         } else {
             EXPECT_EQ(outcome.result, ERROR_BAD_NET_NAME);
-            EXPECT_GE(outcome.ms, kWaitMs);
-            EXPECT_LT(outcome.ms, kWaitMs + kSlackMs);
         }
     }
-    // The second question for kFake came from the kernel's table, nothing sent.
-    EXPECT_LT(run.lines.back().second.ms, 2.0);
-    // The kernel resolved it, and keeps the answer.
+    // The kernel resolved it and keeps the answer: asked again, it comes
+    // from the kernel's table and nothing is sent.
     const auto entry = KernelNeighbour(kFake);
     ASSERT_TRUE(entry);
     EXPECT_TRUE(orvane::nl::HasUsableHardwareAddress(*entry));
+    const SeenRequests seen = WatchRequests(kFake, [] {
+        const ProbeRun again = ParseProbe(RunCaptured(AsOrdinaryUser({ORVANE_ARP_PROBE, kFake})));
+        ASSERT_EQ(again.lines.size(), 1u);
+        EXPECT_EQ(again.lines[0].second.result, NO_ERROR);
+    });
+    EXPECT_TRUE(seen.frames.empty());
 }
 
 TEST_F(SendArpLab, UnprivilegedLetsTheKernelAskOnce)
@@ -400,42 +440,7 @@ TEST_F(SendArpLab, UnprivilegedLetsTheKernelAskOnce)
         ASSERT_EQ(run.lines.size(), 1u);
         EXPECT_EQ(run.lines[0].second.result, ERROR_BAD_NET_NAME);
     });
-    EXPECT_EQ(seen.ms.size(), 1u);
-}
-
-TEST_F(SendArpLab, UnprivilegedTiming)
-{
-    std::vector<std::string> argv = {ORVANE_ARP_PROBE};
-    for (int octet = 60; octet < 80; ++octet)
-        argv.push_back(Dotted(octet));
-    for (int round = 0; round < 2; ++round)
-        for (int octet = 110; octet < 130; ++octet)
-            argv.push_back(Dotted(octet));
-    const ProbeRun run = ParseProbe(RunCaptured(AsOrdinaryUser(argv)));
-    ASSERT_EQ(run.lines.size(), 60u);
-    std::vector<double> silent, resolved, known;
-    for (std::size_t i = 0; i < run.lines.size(); ++i) {
-        const Outcome& outcome = run.lines[i].second;
-        if (i < 20) {
-            EXPECT_EQ(outcome.result, ERROR_BAD_NET_NAME);
-            silent.push_back(outcome.ms);
-        } else {
-            EXPECT_EQ(outcome.result, NO_ERROR) << run.lines[i].first;
-            (i < 40 ? resolved : known).push_back(outcome.ms);
-        }
-    }
-    std::printf(
-        "unprivileged: silent median %.2f ms (max %.2f), live median %.3f ms (resolved by the kernel), "
-        "%.3f ms (already known)\n",
-        Median(silent), *std::max_element(silent.begin(), silent.end()), Median(resolved), Median(known));
-    RecordProperty("silent_median_us", static_cast<int>(Median(silent) * 1000));
-    RecordProperty("live_median_us", static_cast<int>(Median(resolved) * 1000));
-    EXPECT_GE(Median(silent), kWaitMs);
-    EXPECT_LT(Median(silent), kWaitMs * 1.03);
-    for (double ms : silent)
-        EXPECT_LT(ms, kWaitMs + kSlackMs);
-    EXPECT_LT(Median(resolved), 5.0);
-    EXPECT_LT(Median(known), 1.0);
+    EXPECT_EQ(seen.frames.size(), 1u);
 }
 
 // --- the capability, given to the binary --------------------------------
@@ -450,10 +455,9 @@ TEST_F(SendArpLab, PermittedNetRawTakesThePrivilegedPathAndDropsIt)
     std::filesystem::copy_file(ORVANE_ARP_PROBE, copy);
     chmod(dir, 0755);
     chmod(copy.c_str(), 0755);
-    cap_t caps = cap_from_text("cap_net_raw=p");
-    ASSERT_NE(caps, nullptr);
-    const int set = cap_set_file(copy.c_str(), caps);
-    cap_free(caps);
+    const orvane::linux_handles::Caps caps(cap_from_text("cap_net_raw=p"));
+    ASSERT_TRUE(caps);
+    const int set = cap_set_file(copy.c_str(), caps.get());
     if (set != 0) {
         std::filesystem::remove_all(dir);
         GTEST_SKIP() << "this file system keeps no file capabilities";
@@ -476,7 +480,7 @@ int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
     // These tests send ARP requests and datagrams: only inside a lab.
-    if (!Env("ORVANE_LAB").empty())
+    if (!LabEnv("ORVANE_LAB").empty())
         RequireLabNamespace("net_lab_sendarp_tests");
     return RUN_ALL_TESTS();
 }

@@ -3,6 +3,7 @@
 #include "platform/ui/afxinit.h"
 #include "platform/ui/afxwin.h"
 #include "platform/ui/uicall.h"
+#include "suppressions.h"
 
 #include <gtest/gtest.h>
 #include <wx/app.h>
@@ -21,43 +22,18 @@ void FailOnAssert(const wxString& file, int line, const wxString& func, const wx
 
 }  // namespace
 
-// Sanitizer defaults of every GUI test binary (no environment needed). The
-// leak suppressions name only the window system's own libraries, which keep
-// caches and type registrations until exit; lsan.supp holds the same list
-// for running the program itself (LSAN_OPTIONS=suppressions=...).
+// Sanitizer defaults of every GUI test binary, so that they need no
+// environment: the window system's own libraries keep caches until exit and
+// run threads ThreadSanitizer cannot see into. The lists are lsan.supp and
+// tsan.supp, which test-all also hands to the program itself.
 extern "C" const char* __lsan_default_suppressions()
 {
-    return "leak:libgtk-3.so\n"
-           "leak:libgdk-3.so\n"
-           "leak:libglib-2.0.so\n"
-           "leak:libgobject-2.0.so\n"
-           "leak:libgio-2.0.so\n"
-           "leak:libfontconfig.so\n"
-           "leak:libpango-1.0.so\n"
-           "leak:libpangoft2-1.0.so\n"
-           "leak:libpangocairo-1.0.so\n"
-           "leak:libcairo.so\n"
-           "leak:libharfbuzz.so\n"
-           "leak:libatk-1.0.so\n"
-           "leak:libatk-bridge-2.0.so\n"
-           "leak:libdbus-1.so\n"
-           "leak:libX11.so\n";
+    return kLsanSuppressions;
 }
 
-// ThreadSanitizer: the window system's libraries run threads of their own
-// (font loading, GIO workers) and synchronise in ways it cannot see, as
-// they are not instrumented. tsan.supp holds the same list.
 extern "C" const char* __tsan_default_suppressions()
 {
-    return "race:libglib-2.0.so\n"
-           "race:libgio-2.0.so\n"
-           "race:libgobject-2.0.so\n"
-           "race:libfontconfig.so\n"
-           "race:libgtk-3.so\n"
-           "race:libgdk-3.so\n"
-           "race:libpango-1.0.so\n"
-           "race:libcairo.so\n"
-           "race:libdbus-1.so\n";
+    return kTsanSuppressions;
 }
 
 int main(int argc, char** argv)

@@ -76,18 +76,19 @@ TEST(Workers, TheProcessEndCutsASleepShortAndTheWorkerCanBeJoined)
     ASSERT_TRUE(PollUntil([&] { return probe.ran.load(); }));
     EXPECT_FALSE(afx::JoinWorkers(20ms));  // still asleep
 
-    const auto start = std::chrono::steady_clock::now();
+    // Joined long before the minute is out: the sleep was cut short.
     afx::BeginProcessEnd();
     EXPECT_TRUE(AfxIsProcessEnding());
-    EXPECT_TRUE(afx::JoinWorkers(1000ms));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_TRUE(afx::JoinWorkers(30s));
     EXPECT_TRUE(probe.finished);
-    EXPECT_LT(probe.slept, 1s);
 
-    // Once ending, a sleep returns at once.
-    const auto again = std::chrono::steady_clock::now();
-    Sleep(60000);
-    EXPECT_LT(std::chrono::steady_clock::now() - again, 100ms);
+    // Once ending, a sleep returns at once: a minute's sleep on a worker
+    // that is joined well within it.
+    Probe again;
+    again.sleepMs = 60000;
+    ASSERT_NE(AfxBeginThread(ProbeProc, &again), nullptr);
+    EXPECT_TRUE(afx::JoinWorkers(30s));
+    EXPECT_TRUE(again.finished);
     afx::testing::ResetProcessEnd();
 }
 
@@ -115,9 +116,8 @@ TEST(Workers, StoppingTheWorkersOfAnObjectEndsOnlyThoseAndJoinsThem)
     ASSERT_NE(AfxBeginThread(LongSleeperProc, &other), nullptr);
     ASSERT_TRUE(PollUntil([&] { return mine.ran && other.ran; }));
 
-    const auto start = std::chrono::steady_clock::now();
+    // Each sleeps 10 s in all: joined within half of that, it was stopped.
     EXPECT_TRUE(afx::StopWorkersUsing(&mine, std::chrono::seconds(5)));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
     EXPECT_TRUE(mine.finished) << "joined before the call returned";
     EXPECT_FALSE(other.finished) << "a worker given something else goes on";
 

@@ -2,7 +2,6 @@
 // socket.
 #include "platform/base/afxstop.h"
 
-#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -20,15 +19,11 @@ StopToken::~StopToken()
 
 void StopToken::Request()
 {
-    const std::uint64_t one = 1;
-    (void)!write(m_handle, &one, sizeof one);
-}
-
-bool StopToken::Requested() const
-{
+    m_requested.store(true);
     // The counter is never read down: once set, it stays readable.
-    pollfd entry{m_handle, POLLIN, 0};
-    return poll(&entry, 1, 0) == 1;
+    const std::uint64_t one = 1;
+    if (m_handle >= 0)
+        (void)!write(m_handle, &one, sizeof one);
 }
 
 }  // namespace afx

@@ -31,44 +31,47 @@ bool ConvertOne(UINT from, const char* in, int inLength, UINT to, std::string& o
     return true;
 }
 
-}  // namespace
-
-std::string GbkFromUtf8(const std::string& utf8)
+// Converts `in` character by character; `length` tells how many bytes the
+// character at a position takes, `badLength` how many to give up when it
+// cannot be converted.
+template <class Length, class BadLength>
+std::string ConvertEach(const std::string& in, UINT from, UINT to, Length length, BadLength badLength)
 {
     std::string out;
     std::size_t at = 0;
-    while (at < utf8.size()) {
-        const char* p = utf8.data() + at;
-        const std::size_t left = utf8.size() - at;
-        const std::size_t n = afx::Utf8SequenceLength(static_cast<unsigned char>(*p));
-        if (n <= left && ConvertOne(CP_UTF8, p, static_cast<int>(n), kGbk, out)) {
+    while (at < in.size()) {
+        const char* p = in.data() + at;
+        const std::size_t left = in.size() - at;
+        const std::size_t n = length(p);
+        if (n <= left && ConvertOne(from, p, static_cast<int>(n), to, out)) {
             at += n;
             continue;
         }
         // A sequence cut off at the end gives one "?" for the rest.
         out.push_back('?');
-        at += n > left ? left : afx::Utf8BadCharacterLength(p, left);
+        at += n > left ? left : badLength(p, left);
     }
     return out;
 }
 
+}  // namespace
+
+std::string GbkFromUtf8(const std::string& utf8)
+{
+    return ConvertEach(
+        utf8, CP_UTF8, kGbk,
+        [](const char* p) { return afx::Utf8SequenceLength(static_cast<unsigned char>(*p)); },
+        afx::Utf8BadCharacterLength);
+}
+
 std::string Utf8FromGbk(const std::string& gbk)
 {
-    std::string out;
-    std::size_t at = 0;
-    while (at < gbk.size()) {
-        const char* p = gbk.data() + at;
-        const std::size_t left = gbk.size() - at;
-        // A lead byte 0x81-0xFE starts a two-byte character.
-        const auto lead = static_cast<unsigned char>(*p);
-        const std::size_t n = lead >= 0x81 && lead <= 0xFE ? 2 : 1;
-        if (n <= left && ConvertOne(kGbk, p, static_cast<int>(n), CP_UTF8, out)) {
-            at += n;
-            continue;
-        }
-        // A sequence cut off at the end gives one "?" for the rest.
-        out.push_back('?');
-        at += n > left ? left : 1;
-    }
-    return out;
+    // A lead byte 0x81-0xFE starts a two-byte character.
+    return ConvertEach(
+        gbk, kGbk, CP_UTF8,
+        [](const char* p) {
+            const auto lead = static_cast<unsigned char>(*p);
+            return std::size_t{lead >= 0x81 && lead <= 0xFE ? 2u : 1u};
+        },
+        [](const char*, std::size_t) { return std::size_t{1}; });
 }

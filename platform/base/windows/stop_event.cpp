@@ -16,13 +16,10 @@ StopToken::~StopToken()
 
 void StopToken::Request()
 {
-    SetEvent(m_handle);
-}
-
-bool StopToken::Requested() const
-{
+    m_requested.store(true);
     // Manual reset: once set, it stays signalled.
-    return WaitForSingleObject(m_handle, 0) == WAIT_OBJECT_0;
+    if (m_handle != nullptr)
+        SetEvent(m_handle);
 }
 
 }  // namespace afx

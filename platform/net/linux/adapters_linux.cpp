@@ -1,6 +1,8 @@
 // GetAdaptersInfo over Linux: this file only gathers facts from the kernel;
 // ordering and the record layout are adapter_layout.cpp's.
+#include "platform/base/afxstr.h"
 #include "platform/net/iphlpapi.h"
+#include "platform/net/linux/handles.h"
 #include "platform/net/linux/linux_facts.h"
 
 #include <ifaddrs.h>
@@ -24,9 +26,6 @@ namespace {
 
 struct IfaddrsFree {
     void operator()(ifaddrs* list) const { freeifaddrs(list); }
-};
-struct MnlClose {
-    void operator()(mnl_socket* socket) const { mnl_socket_close(socket); }
 };
 
 IPAddr AddressOf(const sockaddr* address)
@@ -92,7 +91,7 @@ bool ReadInterfaces(std::vector<AdapterFacts>& out)
 bool ReadMainDefaultRoutes(std::vector<nl::DefaultRoute>& out)
 {
     out.clear();
-    std::unique_ptr<mnl_socket, MnlClose> socket(mnl_socket_open2(NETLINK_ROUTE, SOCK_CLOEXEC));
+    const linux_handles::MnlSocket socket(mnl_socket_open2(NETLINK_ROUTE, SOCK_CLOEXEC));
     if (!socket || mnl_socket_bind(socket.get(), 0, MNL_SOCKET_AUTOPID) < 0)
         return false;
     const unsigned portid = mnl_socket_get_portid(socket.get());
@@ -136,5 +135,9 @@ DWORD GetAdaptersInfo(PIP_ADAPTER_INFO buffer, ULONG* length)
         return ERROR_GEN_FAILURE;
     AttachDefaultRoutes(adapters, defaults);
     OrderAdapters(adapters);
+    // The records carry the program's narrow text (GBK); Linux names are
+    // UTF-8 bytes, which may be Chinese.
+    for (AdapterFacts& adapter : adapters)
+        adapter.name = GbkFromUtf8(adapter.name);
     return WriteAdapterInfo(adapters, buffer, length);
 }

@@ -5,6 +5,7 @@
 #include "platform/net/adapter_layout.h"
 #include "platform/net/linux/netlink_parse.h"
 
+#include <cstdint>
 #include <vector>
 
 namespace orvane::adapters {
@@ -19,3 +20,11 @@ bool ReadInterfaces(std::vector<AdapterFacts>& out);
 bool ReadMainDefaultRoutes(std::vector<nl::DefaultRoute>& out);
 
 }  // namespace orvane::adapters
+
+namespace orvane::arp {
+
+// Binds the privileged path's packet socket to an interface (0, or -1 with
+// errno, as bind()). A variable so that a test can make it fail.
+extern int (*g_bindPacketSocket)(int fd, std::uint32_t ifindex);
+
+}  // namespace orvane::arp

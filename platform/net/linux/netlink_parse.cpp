@@ -16,16 +16,36 @@ template <int N> struct Attributes {
     const nlattr* at[N + 1] = {};
 };
 
-// Keeps the last attribute of each known type; an attribute whose payload
-// is too short for its type makes the whole message malformed.
-template <int N> int KeepAttribute(const nlattr* attribute, void* data)
+// Walks the attributes in bytes [at, at + length): every length is checked
+// against what is left before the attribute is used (libmnl compares them as
+// signed ints). Keeps the last attribute of each known type. False when an
+// attribute does not fit.
+template <int N> bool ReadAttributes(const std::uint8_t* at, std::size_t length, Attributes<N>& table)
 {
-    auto* table = static_cast<Attributes<N>*>(data);
-    const int type = mnl_attr_get_type(attribute);
-    if (mnl_attr_type_valid(attribute, N) <= 0)
-        return MNL_CB_OK;  // newer kernel attribute: not ours
-    table->at[type] = attribute;
-    return MNL_CB_OK;
+    while (length >= sizeof(nlattr)) {
+        nlattr header;
+        std::memcpy(&header, at, sizeof header);
+        if (header.nla_len < sizeof(nlattr) || header.nla_len > length)
+            return false;
+        const int type = header.nla_type & NLA_TYPE_MASK;
+        if (type <= N)
+            table.at[type] = reinterpret_cast<const nlattr*>(at);
+        const std::size_t step = std::min<std::size_t>(NLA_ALIGN(header.nla_len), length);
+        at += step;
+        length -= step;
+    }
+    return true;
+}
+
+// The attributes after a message's fixed header of `extra` bytes; the
+// message's own length was checked against the buffer by the message walk.
+template <int N> bool ReadAttributes(const nlmsghdr* message, std::size_t extra, Attributes<N>& table)
+{
+    const std::size_t start = NLMSG_HDRLEN + NLMSG_ALIGN(extra);
+    if (message->nlmsg_len <= start)
+        return true;
+    return ReadAttributes(reinterpret_cast<const std::uint8_t*>(message) + start, message->nlmsg_len - start,
+                          table);
 }
 
 bool U32(const nlattr* attribute, std::uint32_t& value)
@@ -64,8 +84,7 @@ bool AppendNextHops(const nlattr* multipath, const RouteEntry& base, std::vector
         entry.gateway = 0;
         Attributes<RTA_MAX> nested;
         const std::size_t header = RTNH_ALIGN(sizeof(rtnexthop));
-        if (hop.rtnh_len > header && mnl_attr_parse_payload(bytes + header, hop.rtnh_len - header,
-                                                            KeepAttribute<RTA_MAX>, &nested) < 0)
+        if (hop.rtnh_len > header && !ReadAttributes(bytes + header, hop.rtnh_len - header, nested))
             return false;
         if (!Ipv4(nested.at[RTA_GATEWAY], entry.gateway))
             return false;
@@ -77,31 +96,71 @@ bool AppendNextHops(const nlattr* multipath, const RouteEntry& base, std::vector
     return true;
 }
 
-int OnRouteMessage(const nlmsghdr* message, void* data)
+bool OnRouteMessage(const nlmsghdr* message, void* data)
 {
-    return ParseRouteMessage(message, *static_cast<std::vector<RouteEntry>*>(data)) ? MNL_CB_OK
-                                                                                    : MNL_CB_ERROR;
+    return ParseRouteMessage(message, *static_cast<std::vector<RouteEntry>*>(data));
 }
 
-int OnNeighbourMessage(const nlmsghdr* message, void* data)
+bool OnNeighbourMessage(const nlmsghdr* message, void* data)
 {
     if (message->nlmsg_type != RTM_NEWNEIGH)
-        return MNL_CB_OK;
+        return true;
     auto entry = ParseNeighbourMessage(message);
     if (entry)
         static_cast<std::vector<NeighbourEntry>*>(data)->push_back(*entry);
-    return MNL_CB_OK;
+    return true;
 }
 
-ChunkResult Outcome(int result)
+ChunkResult Fail(int error)
 {
-    if (result == MNL_CB_STOP)
-        return ChunkResult::Done;
-    if (result == MNL_CB_OK)
-        return ChunkResult::More;
-    if (errno == 0)
-        errno = EBADMSG;
+    errno = error;
     return ChunkResult::Failed;
+}
+
+// The message walk of a received chunk, as libmnl's callback runner does it,
+// but with every length checked (unsigned) against the bytes received: a
+// length field such as 0x80000010 is malformed, not a negative number.
+ChunkResult WalkChunk(const void* buffer, std::size_t length, std::uint32_t seq, std::uint32_t portid,
+                      bool (*onMessage)(const nlmsghdr*, void*), void* data)
+{
+    const auto* at = static_cast<const std::uint8_t*>(buffer);
+    while (length > 0) {
+        if (length < sizeof(nlmsghdr))
+            return Fail(EBADMSG);
+        const auto* message = reinterpret_cast<const nlmsghdr*>(at);
+        if (message->nlmsg_len < sizeof(nlmsghdr) || message->nlmsg_len > length)
+            return Fail(EBADMSG);
+        if (message->nlmsg_flags & NLM_F_DUMP_INTR)
+            return Fail(EINTR);
+        if (portid != 0 && message->nlmsg_pid != 0 && message->nlmsg_pid != portid)
+            return Fail(ESRCH);
+        if (seq != 0 && message->nlmsg_seq != 0 && message->nlmsg_seq != seq)
+            return Fail(EPROTO);
+        switch (message->nlmsg_type) {
+            case NLMSG_NOOP:
+            case NLMSG_OVERRUN:
+                break;
+            case NLMSG_DONE:
+                return ChunkResult::Done;
+            case NLMSG_ERROR: {
+                if (message->nlmsg_len < NLMSG_HDRLEN + sizeof(nlmsgerr))
+                    return Fail(EBADMSG);
+                nlmsgerr error;
+                std::memcpy(&error, at + NLMSG_HDRLEN, sizeof error);
+                if (error.error == 0)
+                    return ChunkResult::Done;  // an acknowledgement
+                return Fail(error.error < 0 ? -error.error : error.error);
+            }
+            default:
+                if (message->nlmsg_type >= NLMSG_MIN_TYPE && !onMessage(message, data))
+                    return Fail(EBADMSG);
+                break;
+        }
+        const std::size_t step = std::min<std::size_t>(NLMSG_ALIGN(message->nlmsg_len), length);
+        at += step;
+        length -= step;
+    }
+    return ChunkResult::More;
 }
 
 }  // namespace
@@ -141,7 +200,7 @@ bool ParseRouteMessage(const nlmsghdr* message, std::vector<RouteEntry>& out)
 {
     if (message->nlmsg_type != RTM_NEWROUTE)
         return true;
-    if (mnl_nlmsg_get_payload_len(message) < sizeof(rtmsg))
+    if (message->nlmsg_len < NLMSG_HDRLEN + sizeof(rtmsg))
         return false;
     rtmsg header;
     std::memcpy(&header, mnl_nlmsg_get_payload(message), sizeof header);
@@ -149,7 +208,7 @@ bool ParseRouteMessage(const nlmsghdr* message, std::vector<RouteEntry>& out)
         return true;
 
     Attributes<RTA_MAX> attributes;
-    if (mnl_attr_parse(message, sizeof(rtmsg), KeepAttribute<RTA_MAX>, &attributes) < 0)
+    if (!ReadAttributes(message, sizeof(rtmsg), attributes))
         return false;
 
     RouteEntry entry;
@@ -168,7 +227,7 @@ bool ParseRouteMessage(const nlmsghdr* message, std::vector<RouteEntry>& out)
 
 std::optional<NeighbourEntry> ParseNeighbourMessage(const nlmsghdr* message)
 {
-    if (message->nlmsg_type != RTM_NEWNEIGH || mnl_nlmsg_get_payload_len(message) < sizeof(ndmsg))
+    if (message->nlmsg_type != RTM_NEWNEIGH || message->nlmsg_len < NLMSG_HDRLEN + sizeof(ndmsg))
         return std::nullopt;
     ndmsg header;
     std::memcpy(&header, mnl_nlmsg_get_payload(message), sizeof header);
@@ -176,7 +235,7 @@ std::optional<NeighbourEntry> ParseNeighbourMessage(const nlmsghdr* message)
         return std::nullopt;
 
     Attributes<NDA_MAX> attributes;
-    if (mnl_attr_parse(message, sizeof(ndmsg), KeepAttribute<NDA_MAX>, &attributes) < 0)
+    if (!ReadAttributes(message, sizeof(ndmsg), attributes))
         return std::nullopt;
 
     NeighbourEntry entry;
@@ -224,15 +283,13 @@ std::vector<DefaultRoute> MainDefaultRoutes(const std::vector<RouteEntry>& route
 ChunkResult ReadRouteChunk(const void* buffer, std::size_t length, std::uint32_t seq, std::uint32_t portid,
                            std::vector<RouteEntry>& out)
 {
-    errno = 0;
-    return Outcome(mnl_cb_run(buffer, length, seq, portid, OnRouteMessage, &out));
+    return WalkChunk(buffer, length, seq, portid, OnRouteMessage, &out);
 }
 
 ChunkResult ReadNeighbourChunk(const void* buffer, std::size_t length, std::uint32_t seq,
                                std::uint32_t portid, std::vector<NeighbourEntry>& out)
 {
-    errno = 0;
-    return Outcome(mnl_cb_run(buffer, length, seq, portid, OnNeighbourMessage, &out));
+    return WalkChunk(buffer, length, seq, portid, OnNeighbourMessage, &out);
 }
 
 }  // namespace orvane::nl

@@ -1,8 +1,8 @@
 // The system menu and the icons on GTK: the window manager's menu cannot be
 // extended, so the system menu is the dialog's context menu (right click on
 // the background, the menu key, Shift+F10); icons are the resource bundle.
+#include "platform/ui/afxdlgimpl.h"
 #include "platform/ui/afxinit.h"
-#include "platform/ui/afxwin.h"
 #include "res/resources.h"
 
 #include <wx/dc.h>
@@ -11,23 +11,15 @@
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 
-namespace {
-
-// The direct child of `dialog` that contains `window`, or nullptr.
-wxWindow* DirectChild(const wxWindow* dialog, wxWindow* window)
+// --------------------------------------------------------------- system menu
+CMenu afx::DefaultSystemMenu()
 {
-    for (wxWindow* w = window; w; w = w->GetParent()) {
-        if (w->GetParent() == dialog)
-            return w;
-        if (w->IsTopLevel())
-            break;
-    }
-    return nullptr;
+    // What the system menu of such a window offers by itself.
+    CMenu menu;
+    menu.AppendMenu(MF_STRING, SC_CLOSE, GbkFromUtf8("关闭(&C)").c_str());
+    return menu;
 }
 
-}  // namespace
-
-// --------------------------------------------------------------- system menu
 BOOL CMenu::AppendMenu(UINT flags, UINT_PTR id, const char* text)
 {
     if (flags & MF_SEPARATOR) {
@@ -40,16 +32,10 @@ BOOL CMenu::AppendMenu(UINT flags, UINT_PTR id, const char* text)
     return TRUE;
 }
 
-void CDialog::AfxResetSystemMenu()
-{
-    m_systemMenu = CMenu();
-    m_systemMenu.AppendMenu(MF_STRING, SC_CLOSE, GbkFromUtf8("关闭(&C)").c_str());
-}
-
 CMenu* CDialog::GetSystemMenu(BOOL revert)
 {
     if (revert) {
-        AfxResetSystemMenu();
+        m_systemMenu = afx::DefaultSystemMenu();
         return nullptr;
     }
     return &m_systemMenu;
@@ -57,16 +43,9 @@ CMenu* CDialog::GetSystemMenu(BOOL revert)
 
 void CDialog::OnSysCommand(UINT id, LPARAM)
 {
-    switch (id & 0xFFF0) {
-        case SC_CLOSE:
-            AfxRaiseCommand(IDCANCEL);
-            break;
-        case SC_MINIMIZE:
-            Iconize(true);
-            break;
-        default:
-            break;
-    }
+    // The low four bits are the system's own.
+    if ((id & 0xFFF0) == SC_CLOSE)
+        AfxRaiseCommand(IDCANCEL);
 }
 
 void CDialog::ShowSystemMenu(const wxPoint& pos)
@@ -96,7 +75,7 @@ void CDialog::ShowSystemMenu(const wxPoint& pos)
     if (at == wxDefaultPosition) {
         // From the keyboard: below the focused control, else the corner.
         at = wxPoint(0, 0);
-        if (wxWindow* focused = DirectChild(this, wxWindow::FindFocus()))
+        if (wxWindow* focused = afx::DirectChild(this, wxWindow::FindFocus()))
             at = focused->GetRect().GetBottomLeft();
     }
     const int chosen = GetPopupMenuSelectionFromUser(menu, at);
@@ -138,7 +117,7 @@ HICON CWinApp::LoadIcon(UINT id) const
 
 HICON CDialog::SetIcon(HICON icon, BOOL bigIcon)
 {
-    HICON& slot = m_icons[bigIcon ? 1 : 0];
+    HICON& slot = m_impl->icons[bigIcon ? 1 : 0];
     const HICON previous = slot;
     slot = icon;
     if (icon && HasWindow())
@@ -148,7 +127,7 @@ HICON CDialog::SetIcon(HICON icon, BOOL bigIcon)
 
 HCURSOR CDialog::OnQueryDragIcon()
 {
-    return m_icons[1];
+    return m_impl->icons[1];
 }
 
 LRESULT CDialog::SendMessage(UINT, WPARAM, LPARAM)

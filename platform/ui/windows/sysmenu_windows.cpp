@@ -1,8 +1,8 @@
 // The system menu and the icons on Windows: the window's own system menu,
 // whose commands (WM_SYSCOMMAND) go through the event table, and the
 // program's icon group from its resources.
+#include "platform/ui/afxdlgimpl.h"
 #include "platform/ui/afxinit.h"
-#include "platform/ui/afxwin.h"
 
 #include <wx/dc.h>
 
@@ -24,9 +24,10 @@ BOOL CMenu::AppendMenu(UINT flags, UINT_PTR id, const char* text)
     return TRUE;
 }
 
-void CDialog::AfxResetSystemMenu()
+// The system keeps the window's own items; nothing of the program's yet.
+CMenu afx::DefaultSystemMenu()
 {
-    m_systemMenu = CMenu();
+    return CMenu();
 }
 
 CMenu* CDialog::GetSystemMenu(BOOL revert)
@@ -36,14 +37,14 @@ CMenu* CDialog::GetSystemMenu(BOOL revert)
         return nullptr;
     if (revert) {
         ::GetSystemMenu(window, TRUE);
-        AfxResetSystemMenu();
+        m_systemMenu = afx::DefaultSystemMenu();
         return nullptr;
     }
     HMENU menu = ::GetSystemMenu(window, FALSE);
     if (!menu)
         return nullptr;
     if (m_systemMenu.Native() != menu) {
-        AfxResetSystemMenu();
+        m_systemMenu = afx::DefaultSystemMenu();
         m_systemMenu.AttachNative(menu);
     }
     return &m_systemMenu;
@@ -93,7 +94,7 @@ HICON CWinApp::LoadIcon(UINT id) const
 
 HICON CDialog::SetIcon(HICON icon, BOOL bigIcon)
 {
-    HICON& slot = m_icons[bigIcon ? 1 : 0];
+    HICON& slot = m_impl->icons[bigIcon ? 1 : 0];
     const HICON previous = slot;
     slot = icon;
     if (HasWindow())
@@ -104,7 +105,7 @@ HICON CDialog::SetIcon(HICON icon, BOOL bigIcon)
 
 HCURSOR CDialog::OnQueryDragIcon()
 {
-    return m_icons[1];
+    return m_impl->icons[1];
 }
 
 LRESULT CDialog::SendMessage(UINT message, WPARAM wParam, LPARAM lParam)

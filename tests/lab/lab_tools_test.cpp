@@ -2,18 +2,25 @@
 // them in (the machine's own) and send nothing there. They build labs with
 // tools/orvane-lab, look into them from threads that entered a lab
 // namespace, and check that labs are isolated and always removed.
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <net/if.h>
 #include <sched.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <set>
 
 #include <gtest/gtest.h>
 
-#include "tests/lab/lab_support.h"
+#include "tests/support/lab.h"
 
 extern char** environ;
 
@@ -45,7 +52,7 @@ protected:
     }
     std::map<std::string, std::string> Up(const std::string& name, const std::string& topology)
     {
-        ShellResult r = Shell(Lab("up " + name + " " + topology));
+        Captured r = Shell(Lab("up " + name + " " + topology));
         EXPECT_EQ(r.status, 0) << "up " << name << " " << topology;
         return ParseAssignments(r.out);
     }
@@ -145,7 +152,7 @@ TEST_F(LabTools, ResponderRefusesToRunOutsideALab)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.where);
-        ShellResult r = Shell(c.command);
+        Captured r = Shell(c.command);
         EXPECT_EQ(r.status, 3);
         EXPECT_NE(r.out.find("arp-responder: refusing to run"), std::string::npos) << r.out;
     }
@@ -202,7 +209,7 @@ TEST_F(LabTools, RunPassesTheStatusAndAlwaysRemovesTheLab)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.command);
         std::string name = NewName("s");
-        ShellResult r = Shell(Lab("run --name " + name + " -- " + c.command));
+        Captured r = Shell(Lab("run --name " + name + " -- " + c.command));
         EXPECT_EQ(r.status, c.status);
         EXPECT_TRUE(NamespacesOf(name).empty());
         EXPECT_FALSE(WaitFor([&] { return access(("/run/orvane-lab/" + name).c_str(), F_OK) == 0; }, 0ms));

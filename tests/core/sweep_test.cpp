@@ -1,6 +1,14 @@
 #include "net/sweep.h"
 
+#include "platform/base/afxstop.h"
+
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 #include <map>
 #include <string>
@@ -67,13 +75,18 @@ struct SweepRun {
     FakeArp arp;
     std::vector<DWORD> pauses;
     UINT exitCode = 0;
+    int stopAfterProbes = -1;  // the stop request comes after this many probes
 
     void Run(const char* ip, const char* mask)
     {
         g_localIp = Ip(ip);
         g_localMask = Ip(mask);
         g_scanIdle.store(0);
-        exitCode = SweepSubnet(list, arp, [this](DWORD ms) { pauses.push_back(ms); });
+        exitCode = SweepSubnet(
+            list, arp, [this](DWORD ms) { pauses.push_back(ms); },
+            [this] {
+                return stopAfterProbes >= 0 && static_cast<int>(arp.probes.size()) >= stopAfterProbes;
+            });
     }
 };
 
@@ -151,5 +164,53 @@ TEST(Sweep, ShortAnswerShowsMissingBytesAsZero)
     };
     EXPECT_EQ(run.list.rows, expected);
 }
+
+// A stop request (the dialog closing) ends even a /8 sweep at once: no probe
+// after it, and the worker still returns to idle.
+TEST(Sweep, StopRequestEndsTheSweepBeforeTheNextProbe)
+{
+    for (int stopAfter : {0, 1, 3}) {
+        SCOPED_TRACE(stopAfter);
+        SweepRun run;
+        run.arp.table["10.0.0.2"] = {{0x02, 0x4F, 0x52, 0x00, 0x00, 0x02}};
+        run.stopAfterProbes = stopAfter;
+        run.Run("10.0.0.1", "255.0.0.0");
+        EXPECT_EQ(run.arp.probes.size(), static_cast<std::size_t>(stopAfter));
+        EXPECT_EQ(g_scanIdle.load(), 1);
+        EXPECT_EQ(run.exitCode, 1u);
+    }
+}
+
+#ifndef _WIN32
+// Without an event descriptor (the system refused one) a stop request is
+// still seen: the token falls back to its flag. (The descriptor limit is
+// the Linux backend's.)
+TEST(StopToken, WorksWithoutAnEventDescriptor)
+{
+    const int base = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(base, 0);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit tight = saved;
+    tight.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+    std::vector<int> filler;
+    for (int fd; (fd = dup(base)) >= 0;)
+        filler.push_back(fd);
+    {
+        afx::StopToken token;
+        EXPECT_EQ(token.Handle(), afx::kNoStopHandle);
+        afx::StopToken::Install(&token);
+        EXPECT_FALSE(afx::StopRequested());
+        token.Request();
+        EXPECT_TRUE(afx::StopRequested());
+        afx::StopToken::Install(nullptr);
+    }
+    for (int fd : filler)
+        close(fd);
+    close(base);
+    setrlimit(RLIMIT_NOFILE, &saved);
+}
+#endif
 
 }  // namespace
