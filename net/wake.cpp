@@ -9,9 +9,13 @@ BOOL BroadcastMagicPacket(const BYTE (&packet)[MAGIC_PACKET_SEND_LEN], IPAddr so
     destination.sin_addr.s_addr = inet_addr("255.255.255.255");
     destination.sin_port = htons(WAKE_PORT);
 
+    // The socket library lives for this one datagram.
+    WSADATA wsaData;
+    WSAStartup(MAKEWORD(2, 2), &wsaData);
     SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
     if (s == INVALID_SOCKET) {
         error = SocketErrorText(WSAGetLastError());
+        WSACleanup();
         return FALSE;
     }
 
@@ -28,11 +32,12 @@ BOOL BroadcastMagicPacket(const BYTE (&packet)[MAGIC_PACKET_SEND_LEN], IPAddr so
     sockaddr_in from{};
     from.sin_family = AF_INET;
     from.sin_addr.s_addr = source;
-    if (setsockopt(s, SOL_SOCKET, SO_BROADCAST, &broadcast, sizeof broadcast) == SOCKET_ERROR ||
+    if (setsockopt(s, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&broadcast),
+                   sizeof broadcast) == SOCKET_ERROR ||
         (source != 0 && bind(s, reinterpret_cast<const sockaddr*>(&from), sizeof from) == SOCKET_ERROR)) {
         failure = WSAGetLastError();
     } else {
-        const auto sent = sendto(s, packet, MAGIC_PACKET_SEND_LEN, 0,
+        const auto sent = sendto(s, reinterpret_cast<const char*>(packet), MAGIC_PACKET_SEND_LEN, 0,
                                  reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
         if (sent == SOCKET_ERROR)
             failure = WSAGetLastError();
@@ -40,6 +45,7 @@ BOOL BroadcastMagicPacket(const BYTE (&packet)[MAGIC_PACKET_SEND_LEN], IPAddr so
             shortSend.Format("%d of %d bytes sent", static_cast<int>(sent), MAGIC_PACKET_SEND_LEN);
     }
     closesocket(s);
+    WSACleanup();
 
     if (failure != 0) {
         error = SocketErrorText(failure);

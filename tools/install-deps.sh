@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian 12 package that building, running and testing Orvane
-# needs. Quick when they are all there already: apt is only asked about the
-# missing ones. Needs root (or sudo).
+# needs (--windows: also for testing the Windows build). Quick when they are
+# all there already: apt is only asked about the missing ones. Needs root (or
+# sudo).
 set -euo pipefail
 
 packages=(
@@ -23,6 +24,11 @@ packages=(
   lintian desktop-file-utils appstream  # checking the package, menu entry, metadata
   debootstrap                           # tools/check-install.sh: a fresh Debian root
 )
+# --windows: also Wine, for the tests of the Windows build (the cross
+# toolchain comes with tools/build-windows.sh).
+if [[ ${1:-} == --windows ]]; then
+  packages+=(wine wine64 fonts-wine)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds four trees and runs every test:
+# Installs what is needed, builds five trees and runs every test:
 #   build       the normal build: the whole suite
 #   build-asan  AddressSanitizer + UndefinedBehaviorSanitizer: the whole suite
 #   build-tsan  ThreadSanitizer: the tests labelled "tsan"
 #   build-fuzz  clang, ASan + UBSan + libFuzzer: each fuzz target a short
 #               while from its seed corpus (ORVANE_FUZZ_SECONDS, default 20)
+#   windows     build-windows/ by tools/build-windows.sh (64-bit Windows,
+#               cross-compiled): the window-free tests under Wine and the
+#               Wine smoke test in a lab
 # GUI tests run under Xvfb; lab tests build their own network namespaces
 # (root needed, they skip otherwise). Leftover labs are removed at the end,
 # also after a failure. Exits non-zero on any failure. Before the trees:
@@ -13,15 +16,18 @@
 # appstreamcli).
 #
 # ORVANE_TREES="build build-asan" limits the trees; ORVANE_JOBS sets -j.
+# With the Windows tree selected, its wxWidgets cache (a long build when
+# cold) is built in the background while the Linux trees run.
 set -uo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 jobs=${ORVANE_JOBS:-2}
-trees=${ORVANE_TREES:-"build build-asan build-tsan build-fuzz"}
+trees=${ORVANE_TREES:-"build build-asan build-tsan build-fuzz windows"}
 start=$SECONDS
 
 cleanup() {
+  if [[ -n ${wx_pid:-} ]]; then kill -TERM -- "-$wx_pid" 2>/dev/null || true; fi
   if [[ $(id -u) -eq 0 ]]; then tools/orvane-lab gc >/dev/null 2>&1 || true; fi
 }
 trap cleanup EXIT
@@ -112,6 +118,30 @@ export GTEST_COLOR=no
 # wx/GTK look for a session bus and accessibility bus; neither exists here.
 export NO_AT_BRIDGE=1
 
+# Runs the tests of a built tree and counts them.
+run_ctest() {
+  local dir=$1 label=$2 t0=$3
+  local args=(--test-dir "$dir" --output-on-failure -j"$jobs" --timeout 600)
+  [[ -z $label ]] || args+=(-L "$label")
+  local log=$dir/ctest.log
+  xvfb-run -a -s "-screen 0 1280x1024x24" ctest "${args[@]}" </dev/null 2>&1 | tee "$log"
+  local rc=${PIPESTATUS[0]}
+  # "NN% tests passed, F tests failed out of T"
+  local line
+  line=$(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "$log" | tail -1)
+  if [[ $line =~ ([0-9]+)\ tests?\ failed\ out\ of\ ([0-9]+) ]]; then
+    local f=${BASH_REMATCH[1]} total=${BASH_REMATCH[2]}
+    passed=$((passed + total - f))
+    failed=$((failed + f))
+  elif grep -q "No tests were found" "$log"; then
+    echo "test-all: $dir has no tests${label:+ labelled $label}"
+  else
+    failed=$((failed + 1))
+  fi
+  ((rc == 0)) || status=1
+  echo "=== $dir done in $((SECONDS - t0)) s"
+}
+
 # run_tree DIR SANITIZE [LABEL TARGET [CMAKE-ARGS...]]: configures and
 # builds DIR (only TARGET when given) and runs its tests (only those
 # labelled LABEL).
@@ -136,27 +166,42 @@ run_tree() {
     return
   fi
   echo "built $dir in $((SECONDS - t0)) s"
-  local args=(--test-dir "$dir" --output-on-failure -j"$jobs" --timeout 600)
-  [[ -z $label ]] || args+=(-L "$label")
-  local log=$dir/ctest.log
-  xvfb-run -a -s "-screen 0 1280x1024x24" ctest "${args[@]}" </dev/null 2>&1 | tee "$log"
-  local rc=${PIPESTATUS[0]}
-  # "NN% tests passed, F tests failed out of T"
-  local line
-  line=$(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "$log" | tail -1)
-  if [[ $line =~ ([0-9]+)\ tests?\ failed\ out\ of\ ([0-9]+) ]]; then
-    local f=${BASH_REMATCH[1]} total=${BASH_REMATCH[2]}
-    passed=$((passed + total - f))
-    failed=$((failed + f))
-  elif grep -q "No tests were found" "$log"; then
-    echo "test-all: $dir has no tests${label:+ labelled $label}"
-  else
-    failed=$((failed + 1))
-  fi
-  ((rc == 0)) || status=1
-  echo "=== $dir done in $((SECONDS - t0)) s"
+  run_ctest "$dir" "$label" "$t0"
 }
 
+# The Windows tree: the wxWidgets cache (perhaps still being built in the
+# background), then tools/build-windows.sh builds build-windows/, whose
+# tests run under Wine.
+wx_pid=""
+wx_log=$root/build-windows/wx-cache.log
+start_wx_cache() {
+  mkdir -p build-windows
+  # A session of its own, so that an interrupted run can stop all of it.
+  setsid tools/build-windows.sh --wx-only >"$wx_log" 2>&1 </dev/null &
+  wx_pid=$!
+}
+run_windows_tree() {
+  local dir=build-windows t0=$SECONDS
+  echo "=== $dir (64-bit Windows, cross-compiled; tests under Wine)"
+  local wx_ok=1
+  if [[ -n $wx_pid ]]; then
+    wait "$wx_pid" || wx_ok=0
+    wx_pid=""
+    sed -n 's/^build-windows: /  wx: /p' "$wx_log"
+  fi
+  mkdir -p "$dir"
+  if ((wx_ok == 0)) || ! tools/install-deps.sh --windows >"$dir/install.log" 2>&1 ||
+    ! tools/build-windows.sh >"$dir/build.log" 2>&1; then
+    tail -40 "$wx_log" "$dir/install.log" "$dir/build.log" 2>/dev/null | grep -v '^$'
+    echo "test-all: building $dir failed (logs: $wx_log, $dir/build.log)"
+    failed=$((failed + 1)); status=1
+    return
+  fi
+  echo "built $dir in $((SECONDS - t0)) s"
+  run_ctest "$dir" "" "$t0"
+}
+
+[[ " $trees " != *" windows "* ]] || start_wx_cache
 for tree in $trees; do
   case "$tree" in
     build) run_tree build "" ;;
@@ -165,6 +210,7 @@ for tree in $trees; do
     build-fuzz)
       CXX=clang++ run_tree build-fuzz address fuzz fuzz_tests -DORVANE_FUZZ=ON \
         -Dfuzz_seconds="${ORVANE_FUZZ_SECONDS:-20}" ;;
+    windows) run_windows_tree ;;
     *) echo "test-all: unknown tree $tree"; status=1 ;;
   esac
 done

@@ -17,8 +17,23 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <cstdint>
+
 using SOCKET = int;
 enum : int { INVALID_SOCKET = -1, SOCKET_ERROR = -1 };
+
+// No socket library to start or release: both succeed and do nothing.
+using WORD = std::uint16_t;
+struct WSADATA {
+    WORD wVersion;
+    WORD wHighVersion;
+};
+constexpr WORD MAKEWORD(BYTE low, BYTE high)
+{
+    return static_cast<WORD>(low | (high << 8));
+}
+int WSAStartup(WORD version, WSADATA* data);
+int WSACleanup();
 
 int closesocket(SOCKET s);
 // The error of the last failed socket call on this thread.

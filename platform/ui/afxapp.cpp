@@ -32,11 +32,6 @@ BOOL CWinApp::InitInstance()
     return TRUE;
 }
 
-HICON CWinApp::LoadIcon(UINT id) const
-{
-    return AfxResourceIconGroup(id);
-}
-
 // The toolkit has no help of its own for this program: nothing to show.
 void CWinApp::OnHelp() {}
 
@@ -119,20 +114,4 @@ wxString AfxWxFromGbk(const char* gbk)
 std::string AfxGbkFromWx(const wxString& text)
 {
     return GbkFromUtf8(text.utf8_string());
-}
-
-int GetSystemMetrics(int index)
-{
-    switch (index) {
-        case SM_CXICON:
-        case SM_CYICON:
-            return 32;  // the large image of the icon group
-        default:
-            return 0;
-    }
-}
-
-BOOL InitCommonControlsEx(DWORD)
-{
-    return TRUE;
 }

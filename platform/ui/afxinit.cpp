@@ -10,6 +10,7 @@
 #include <wx/init.h>
 #include <wx/xrc/xmlres.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,12 +24,22 @@ public:
     bool OnInit() override { return true; }
 };
 
+// The executable's name without directory and, as Windows names it, without
+// ".exe".
 std::string BaseName(const char* path)
 {
     if (!path || !*path)
         return "Orvane";
-    const char* slash = std::strrchr(path, '/');
-    return slash ? std::string(slash + 1) : std::string(path);
+    std::string name(path);
+    name.erase(0, name.find_last_of("/\\") + 1);
+    if (name.size() > 4) {
+        std::string suffix = name.substr(name.size() - 4);
+        for (char& c : suffix)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (suffix == ".exe")
+            name.resize(name.size() - 4);
+    }
+    return name.empty() ? "Orvane" : name;
 }
 
 using namespace std::chrono_literals;

@@ -9,6 +9,13 @@
 
 class wxListCtrl;
 
+#ifdef _WIN32
+// On Windows the list's styles and its notification header are the system's
+// own.
+#include <windows.h>
+
+#include <commctrl.h>
+#else
 enum : DWORD { LVS_EX_GRIDLINES = 0x1, LVS_EX_FULLROWSELECT = 0x20 };
 enum : int { LVCFMT_LEFT = 0, LVCFMT_CENTER = 2 };
 enum : int { LVNI_SELECTED = 0x2 };
@@ -20,6 +27,7 @@ struct NMHDR {
     UINT code = 0;
 };
 enum : UINT { LVN_ITEMCHANGED = 0xFFFFFF9B };  // the list's "item changed"
+#endif
 
 // A report-view list. Every operation may be called from any thread: from a
 // worker it is carried out on the UI thread and returns when done (also

@@ -24,8 +24,13 @@ template <auto Handler> void CDialog::AfxThunk(wxCommandEvent&)
 template <auto Handler> void CDialog::AfxNotifyThunk(wxListEvent& event)
 {
     using Cls = typename afx_detail::MemberClass<decltype(Handler)>::type;
-    NMHDR header;
-    header.hwndFrom = static_cast<wxWindow*>(event.GetEventObject());
+    NMHDR header{};
+    auto* from = static_cast<wxWindow*>(event.GetEventObject());
+#ifdef __WXMSW__
+    header.hwndFrom = from ? static_cast<HWND>(from->GetHandle()) : nullptr;
+#else
+    header.hwndFrom = from;
+#endif
     header.idFrom = static_cast<UINT_PTR>(event.GetId());
     header.code = LVN_ITEMCHANGED;
     LRESULT result = 0;

@@ -1,18 +1,9 @@
-// Painting: the window's icons, the minimised window, the paint context.
+// Painting: the minimised window and the paint context. The icons are one
+// backend per system (gtk/sysmenu_gtk.cpp, windows/sysmenu_windows.cpp).
 #include "platform/ui/afxdlgimpl.h"
 
 #include <wx/dcclient.h>
 #include <wx/iconbndl.h>
-
-HICON CDialog::SetIcon(HICON icon, BOOL bigIcon)
-{
-    HICON& slot = m_impl->icons[bigIcon ? 1 : 0];
-    const HICON previous = slot;
-    slot = icon;
-    if (icon && HasWindow())
-        SetIcons(*icon);
-    return previous;
-}
 
 BOOL CDialog::IsIconic() const
 {
@@ -27,21 +18,10 @@ void CDialog::GetClientRect(CRect* rect) const
     *rect = CRect{0, 0, size.x, size.y};
 }
 
-LRESULT CDialog::SendMessage(UINT, WPARAM, LPARAM)
-{
-    // WM_ICONERASEBKGND: the toolkit erases the background itself.
-    return 0;
-}
-
 void CDialog::OnPaint()
 {
     if (m_impl->paintEvent)
         m_impl->paintEvent->Skip();  // default painting
-}
-
-HCURSOR CDialog::OnQueryDragIcon()
-{
-    return m_impl->icons[1];
 }
 
 void CDialog::AfxPaintThunk(wxPaintEvent& event)
@@ -68,13 +48,7 @@ CPaintDC::CPaintDC(CDialog* dialog) : m_impl(std::make_unique<Impl>())
 
 CPaintDC::~CPaintDC() = default;
 
-BOOL CPaintDC::DrawIcon(int x, int y, HICON icon)
+wxDC* CPaintDC::AfxDC() const
 {
-    if (!m_impl->dc || !icon)
-        return FALSE;
-    const wxIcon image = icon->GetIcon(wxSize(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)));
-    if (!image.IsOk())
-        return FALSE;
-    m_impl->dc->DrawIcon(image, x, y);
-    return TRUE;
+    return m_impl->dc.get();
 }

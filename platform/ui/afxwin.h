@@ -28,12 +28,25 @@ class wxWindow;
 class wxIconBundle;
 class wxListEvent;
 class wxMenu;
+class wxDC;
 class CDialog;
 
 using INT_PTR = std::intptr_t;
 using UINT_PTR = std::uintptr_t;
 
 // ---------------------------------------------------------------- constants
+#ifdef _WIN32
+// On Windows the constants, icon handles, Sleep and GetSystemMetrics are the
+// system's own.
+#include <windows.h>
+
+#include <commctrl.h>
+// Names of this layer that the system headers turn into their ...W macros.
+#undef AppendMenu
+#undef LoadIcon
+#undef MessageBox
+#undef SendMessage
+#else
 enum : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 enum : UINT {
     MB_OK = 0x0,
@@ -47,11 +60,12 @@ enum : UINT {
 enum : UINT { MF_STRING = 0x0, MF_SEPARATOR = 0x800 };
 enum : int { SM_CXICON = 11, SM_CYICON = 12 };
 enum : UINT { WM_ICONERASEBKGND = 0x27 };
-enum : UINT { ID_HELP = 0xE146 };
 enum : UINT { ICC_WIN95_CLASSES = 0xFF };
 
 // System commands the window itself understands (default handling).
 enum : UINT { SC_CLOSE = 0xF060 };
+#endif
+enum : UINT { ID_HELP = 0xE146 };
 
 // ------------------------------------------------------------------ helpers
 struct CRect {
@@ -60,16 +74,20 @@ struct CRect {
     int Height() const { return bottom - top; }
 };
 
+#ifndef _WIN32
 // An icon group of the program's resources (16x16 and 32x32 images).
 using HICON = const wxIconBundle*;
 using HCURSOR = HICON;
 
 int GetSystemMetrics(int index);
-BOOL InitCommonControlsEx(DWORD classes);  // nothing to register here
+#endif
+// Registers the common control classes (nothing to register on GTK).
+BOOL InitCommonControlsEx(DWORD classes);
 
 // ------------------------------------------------------------------ CMenu
-// The window's menu of system commands. On GTK, which offers no system menu
-// a program can extend, it is the dialog's context menu.
+// The window's menu of system commands. On Windows the window's own system
+// menu; on GTK, which offers no system menu a program can extend, the
+// dialog's context menu. Items() lists what was appended through this object.
 class CMenu {
 public:
     BOOL AppendMenu(UINT flags, UINT_PTR id = 0, const char* text = nullptr);
@@ -81,8 +99,13 @@ public:
     };
     const std::vector<Item>& Items() const { return m_items; }
 
+    // The system's menu the items also go to (Windows), or nullptr.
+    void AttachNative(void* menu) { m_native = menu; }
+    void* Native() const { return m_native; }
+
 private:
     std::vector<Item> m_items;
+    void* m_native = nullptr;
 };
 
 // ---------------------------------------------------------- data exchange
@@ -104,7 +127,10 @@ public:
     explicit CPaintDC(CDialog* dialog);
     ~CPaintDC();
     BOOL DrawIcon(int x, int y, HICON icon);
-    WPARAM GetSafeHdc() const { return reinterpret_cast<WPARAM>(this); }
+    // The device context as a message parameter (WM_ICONERASEBKGND).
+    WPARAM GetSafeHdc() const;
+
+    wxDC* AfxDC() const;  // for the layer; nullptr without a dialog
 
 private:
     struct Impl;
@@ -153,9 +179,11 @@ public:
     wxWindow* FindControl(int id) const;
     // Whether the window exists (between creation in DoModal and its end).
     bool HasWindow() const;
+#ifndef __WXMSW__
     // Shows the system menu at `pos` (client coordinates; wxDefaultPosition:
     // near the focused control) and raises the chosen command.
     void ShowSystemMenu(const wxPoint& pos = wxDefaultPosition);
+#endif
     // Raises a system command as the system menu does: through the event
     // table (ON_WM_SYSCOMMAND), else the default handling.
     void RaiseSysCommand(UINT id, LPARAM lParam = 0);
@@ -171,11 +199,18 @@ public:
 
 protected:
     bool TryBefore(wxEvent& event) override;
+#ifdef __WXMSW__
+    // WM_SYSCOMMAND goes through the event table (ON_WM_SYSCOMMAND).
+    WXLRESULT MSWWindowProc(WXUINT message, WXWPARAM wParam, WXLPARAM lParam) override;
+#endif
 
 private:
     void AfxOnCharHook(wxKeyEvent& event);
     void AfxOnClose(wxCloseEvent& event);
     void AfxOnContextMenu(wxContextMenuEvent& event);
+    // The keys that open the system menu where the system does not: true
+    // when `event` was one and the menu was shown.
+    bool AfxSystemMenuKey(const wxKeyEvent& event);
     void AfxOnOKCommand(wxCommandEvent& event);
     void AfxOnCancelCommand(wxCommandEvent& event);
     void AfxDestroyWindow();
@@ -195,6 +230,9 @@ private:
     CDialog* m_pParent;
     int m_exchangeDepth = 0;
     CMenu m_systemMenu;
+    // Set by the base OnSysCommand while a WM_SYSCOMMAND is being routed:
+    // the command goes on to the window's default handling.
+    bool* m_pSysCommandToDefault = nullptr;
 
     wxDECLARE_EVENT_TABLE();
 };
@@ -236,8 +274,10 @@ class CWinThread;
 // return value is its exit code; nothing waits for it. nullptr when it
 // could not be started.
 CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param);
+#ifndef _WIN32
 // A pause of `ms` milliseconds; it ends early when the process ends.
 void Sleep(DWORD ms);
+#endif
 
 // The event-table glue needs the classes above complete.
 #include "platform/ui/afxmsgmap.h"

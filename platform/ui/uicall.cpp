@@ -190,12 +190,14 @@ CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param)
     return raw;
 }
 
+#ifndef _WIN32  // Windows has its own
 void Sleep(DWORD ms)
 {
     std::unique_lock lock(afx::g_mutex);
     afx::g_wake.wait_for(lock, std::chrono::milliseconds(ms),
                          [] { return AfxIsProcessEnding() || afx::StopRequested(); });
 }
+#endif
 
 namespace afx {
 

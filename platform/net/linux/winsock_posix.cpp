@@ -5,6 +5,18 @@
 #include <cstring>
 #include <string>
 
+int WSAStartup(WORD version, WSADATA* data)
+{
+    if (data != nullptr)
+        *data = WSADATA{version, version};
+    return 0;
+}
+
+int WSACleanup()
+{
+    return 0;
+}
+
 int closesocket(SOCKET s)
 {
     return close(s);
