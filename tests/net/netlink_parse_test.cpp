@@ -2,9 +2,11 @@
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+
 #include <libmnl/libmnl.h>
 #include <linux/neighbour.h>
 #include <linux/rtnetlink.h>
+#include <climits>
 
 #include <cerrno>
 #include <cstring>
@@ -62,7 +64,7 @@ public:
     {
         nlmsghdr* message = Start(NLMSG_ERROR, seq);
         auto* body = static_cast<nlmsgerr*>(mnl_nlmsg_put_extra_header(message, sizeof(nlmsgerr)));
-        body->error = -error;
+        body->error = static_cast<int>(-static_cast<long>(error));  // INT_MIN stays INT_MIN
         Close(message);
     }
 
@@ -255,6 +257,12 @@ TEST(DumpChunk, ErrorReplyFailsWithItsErrno)
     std::vector<RouteEntry> routes;
     EXPECT_EQ(orvane::nl::ReadRouteChunk(m.data(), m.size(), 3, 0, routes), ChunkResult::Failed);
     EXPECT_EQ(errno, EPERM);
+
+    // No errno at all: INT_MIN cannot be negated (found by the fuzzer).
+    Messages odd;
+    odd.Error(INT_MIN, 3);
+    EXPECT_EQ(orvane::nl::ReadRouteChunk(odd.data(), odd.size(), 3, 0, routes), ChunkResult::Failed);
+    EXPECT_EQ(errno, EPROTO);
 }
 
 TEST(DumpChunk, AnotherSequenceNumberIsNotOurs)

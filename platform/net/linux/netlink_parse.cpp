@@ -149,7 +149,10 @@ ChunkResult WalkChunk(const void* buffer, std::size_t length, std::uint32_t seq,
                 std::memcpy(&error, at + NLMSG_HDRLEN, sizeof error);
                 if (error.error == 0)
                     return ChunkResult::Done;  // an acknowledgement
-                return Fail(error.error < 0 ? -error.error : error.error);
+                // The kernel sends a small negative errno; any other value
+                // (INT_MIN cannot even be negated) names no error we know.
+                const long code = error.error < 0 ? -static_cast<long>(error.error) : error.error;
+                return Fail(code < 4096 ? static_cast<int>(code) : EPROTO);
             }
             default:
                 if (message->nlmsg_type >= NLMSG_MIN_TYPE && !onMessage(message, data))
