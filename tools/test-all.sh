@@ -190,7 +190,10 @@ run_windows_tree() {
     sed -n 's/^build-windows: /  wx: /p' "$wx_log"
   fi
   mkdir -p "$dir"
+  # The Wine prefix is made before the build: its first start takes longer
+  # than listing a test program's tests may.
   if ((wx_ok == 0)) || ! tools/install-deps.sh --windows >"$dir/install.log" 2>&1 ||
+    ! tools/wine-run.sh --prefix "$root/$dir/wine-prefix" --prepare >"$dir/wine-prefix.log" 2>&1 ||
     ! tools/build-windows.sh >"$dir/build.log" 2>&1; then
     tail -40 "$wx_log" "$dir/install.log" "$dir/build.log" 2>/dev/null | grep -v '^$'
     echo "test-all: building $dir failed (logs: $wx_log, $dir/build.log)"
