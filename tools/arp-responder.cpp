@@ -4,12 +4,13 @@
 // in the bridge namespace) and answers those for addresses in its table,
 // unicast to the asker, the way a real host would, or oddly on purpose:
 // late, with a short hardware length, twice with two MACs, tagged for a
-// VLAN, addressed to another station, and with unsolicited replies for
+// VLAN, addressed to another station, with an odd target hardware address
+// (zero, broadcast, another station's), and with unsolicited replies for
 // addresses nobody asked about. It only ever sends in
 // answer to a request, and refuses to run outside a lab namespace.
 //
 //   arp-responder [--if IFACE] [--ready-file PATH] [--verbose]
-//                 --answer IP=MAC[,delay=MS][,hlen=N][,twice=MAC2][,vlan=ID][,to=MAC3] ...
+//                 --answer IP=MAC[,delay=MS][,hlen=N][,twice=MAC2][,vlan=ID][,to=MAC3][,tha=MAC4] ...
 //                 --unsolicited IP=MAC ...
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -22,6 +23,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -49,6 +51,7 @@ struct Answer {
     std::optional<Mac> twice;  // a second reply right after the first
     int vlan = -1;             // 0-4095: an 802.1Q tag with this VLAN ID
     std::optional<Mac> to;     // another station's MAC: the reply is for it
+    std::optional<Mac> tha;    // the ARP target hardware field alone, still to the asker
 };
 
 struct Pending {
@@ -71,12 +74,13 @@ void OnSignal(int)
 
 [[noreturn]] void Usage(const char* problem)
 {
-    std::fprintf(stderr,
-                 "arp-responder: %s\n"
-                 "usage: arp-responder [--if IFACE] [--ready-file PATH] [--verbose]\n"
-                 "       --answer IP=MAC[,delay=MS][,hlen=N][,twice=MAC2][,vlan=ID][,to=MAC3] ...\n"
-                 "       --unsolicited IP=MAC ...\n",
-                 problem);
+    std::fprintf(
+        stderr,
+        "arp-responder: %s\n"
+        "usage: arp-responder [--if IFACE] [--ready-file PATH] [--verbose]\n"
+        "       --answer IP=MAC[,delay=MS][,hlen=N][,twice=MAC2][,vlan=ID][,to=MAC3][,tha=MAC4] ...\n"
+        "       --unsolicited IP=MAC ...\n",
+        problem);
     std::exit(2);
 }
 
@@ -154,6 +158,11 @@ void ParseEntry(const std::string& entry, bool modifiers_allowed, std::map<std::
             if (!ParseMac(value, other))
                 Usage(("bad to MAC in '" + entry + "'").c_str());
             answer.to = other;
+        } else if (key == "tha") {
+            Mac field{};
+            if (!ParseMac(value, field))
+                Usage(("bad tha MAC in '" + entry + "'").c_str());
+            answer.tha = field;
         } else {
             Usage(("unknown modifier '" + key + "' in '" + entry + "'").c_str());
         }
@@ -366,6 +375,11 @@ int main(int argc, char** argv)
                          IpText(asker_ip).c_str(), IpText(target_ip).c_str(), frames.size(),
                          frames.size() == 1 ? "y" : "ies", answer.delay_ms);
         for (auto& frame : frames) {
+            if (answer.tha) {
+                // After the header, the tag, the sender's hardware and IP address.
+                const std::size_t at = (answer.vlan >= 0 ? 18 : 14) + 8 + answer.hlen + 4;
+                std::copy(answer.tha->begin(), answer.tha->begin() + answer.hlen, frame.begin() + at);
+            }
             if (answer.delay_ms == 0) {
                 send_frame(frame);
             } else if (pending.size() < kMaxPending) {

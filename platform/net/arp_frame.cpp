@@ -78,7 +78,9 @@ std::optional<HardwareAddress> ParseReply(const std::uint8_t* frame, std::size_t
         return std::nullopt;
     if (Get16(arp + 6) != kOpReply)
         return std::nullopt;
-    if (GetAddr(arp + 14) != asked || GetAddr(arp + 24) != ourIp || !OursOrBroadcast(arp + 18, ourMac))
+    // The target hardware field is not judged, as the kernel does not: some
+    // devices answer with it zero or with the broadcast address.
+    if (GetAddr(arp + 14) != asked || GetAddr(arp + 24) != ourIp)
         return std::nullopt;
     HardwareAddress sender;
     std::memcpy(sender.data(), arp + 8, 6);

@@ -38,10 +38,10 @@ bool NamesAStation(const HardwareAddress& mac);
 // sent for `asked`: the replier's hardware address, or nothing when the
 // frame is not exactly such a reply (wrong type, opcode, sizes, sender, a
 // sender address that names no station, or cut short) or is not addressed
-// to us: its Ethernet destination and its ARP target hardware address must
-// each be ours or the broadcast address, and its target IP ours, as the
-// kernel's own ARP requires. Checking the sender address is what keeps a
-// late reply for an earlier probe of another address from answering this one.
+// to us: its Ethernet destination must be ours or the broadcast address and
+// its target IP ours. Like the kernel's own ARP it ignores the target
+// hardware address. Checking the sender address is what keeps a late reply
+// for an earlier probe of another address from answering this one.
 std::optional<HardwareAddress> ParseReply(const std::uint8_t* frame, std::size_t length, IPAddr asked,
                                           IPAddr ourIp, const HardwareAddress& ourMac);
 

@@ -86,10 +86,10 @@ std::vector<ReplyCase> ReplyCases()
     cases.push_back({"reply to somebody else", with(38, {0xc0, 0xa8, 0x01, 0x63}), false});
     cases.push_back({"group sender MAC", with(22, {0x01, 0x00, 0x5e, 0x00, 0x00, 0x01}), false});
     cases.push_back({"zero sender MAC", with(22, {0, 0, 0, 0, 0, 0}), false});
-    // Meant for another station, though it names our address.
-    cases.push_back({"ARP target MAC another station's", with(32, {0x02, 0x4f, 0x52, 0, 0, 0x99}), false});
-    cases.push_back({"ARP target MAC zero", with(32, {0, 0, 0, 0, 0, 0}), false});
     cases.push_back({"frame to another station", with(0, {0x02, 0x4f, 0x52, 0, 0, 0x99}), false});
+    // The kernel does not look at the target hardware address either.
+    cases.push_back({"ARP target MAC another station's", with(32, {0x02, 0x4f, 0x52, 0, 0, 0x99}), true});
+    cases.push_back({"ARP target MAC zero", with(32, {0, 0, 0, 0, 0, 0}), true});
     cases.push_back({"ARP target MAC broadcast", with(32, {0xff, 0xff, 0xff, 0xff, 0xff, 0xff}), true});
     cases.push_back({"frame to broadcast", with(0, {0xff, 0xff, 0xff, 0xff, 0xff, 0xff}), true});
     return cases;

@@ -45,22 +45,31 @@ using Clock = std::chrono::steady_clock;
 // Addresses of the lab segment (see the registration's topology).
 constexpr const char* kOwn = "192.168.1.23";
 constexpr const char* kSilent = "192.168.1.50";
-constexpr const char* kFake = "192.168.1.100";         // answers at once
-constexpr const char* kLate = "192.168.1.101";         // answers after 150 ms
-constexpr const char* kShortLength = "192.168.1.102";  // hardware length 4
-constexpr const char* kTwoMacs = "192.168.1.103";      // answers twice, two MACs
-constexpr const char* kClaimed = "192.168.1.104";      // only unsolicited claims
-constexpr const char* kTagged = "192.168.1.105";       // answers tagged for VLAN 5
-constexpr const char* kForOthers = "192.168.1.106";    // answers another station
-constexpr const char* kGroupMac = "192.168.1.107";     // static entry, group MAC
-constexpr const char* kZeroMac = "192.168.1.108";      // static entry, all zeros
-constexpr const char* kMarker = "192.168.1.250";       // asked last, to end a watch
+constexpr const char* kFake = "192.168.1.100";          // answers at once
+constexpr const char* kLate = "192.168.1.101";          // answers after 150 ms
+constexpr const char* kShortLength = "192.168.1.102";   // hardware length 4
+constexpr const char* kTwoMacs = "192.168.1.103";       // answers twice, two MACs
+constexpr const char* kClaimed = "192.168.1.104";       // only unsolicited claims
+constexpr const char* kTagged = "192.168.1.105";        // answers tagged for VLAN 5
+constexpr const char* kForOthers = "192.168.1.106";     // answers another station
+constexpr const char* kGroupMac = "192.168.1.107";      // static entry, group MAC
+constexpr const char* kZeroMac = "192.168.1.108";       // static entry, all zeros
+constexpr const char* kThaZero = "192.168.1.140";       // answer's target MAC zero
+constexpr const char* kThaBroadcast = "192.168.1.141";  // ... broadcast
+constexpr const char* kThaOther = "192.168.1.142";      // ... another station's
+constexpr const char* kMarker = "192.168.1.250";        // asked last, to end a watch
 constexpr const char* kForCapability = "192.168.1.130";
 
 const std::map<std::string, std::string> kAnswers = {
-    {"192.168.1.1", "02:4f:52:00:02:01"}, {"192.168.1.2", "02:4f:52:00:02:02"},
-    {"192.168.1.3", "02:4f:52:00:02:03"}, {kFake, "02:4f:52:00:00:64"},
+    {"192.168.1.1", "02:4f:52:00:02:01"},
+    {"192.168.1.2", "02:4f:52:00:02:02"},
+    {"192.168.1.3", "02:4f:52:00:02:03"},
+    {kFake, "02:4f:52:00:00:64"},
     {kTwoMacs, "02:4f:52:00:00:67"},  // the first of the two
+    // To us and for our address: the target hardware field does not count.
+    {kThaZero, "02:4f:52:00:00:8c"},
+    {kThaBroadcast, "02:4f:52:00:00:8d"},
+    {kThaOther, "02:4f:52:00:00:8e"},
 };
 
 struct Outcome {
@@ -394,9 +403,9 @@ TEST_F(SendArpLab, UnprivilegedAnswersAsOrdinaryUser)
     // Entries the kernel holds but no station can own: the packet path's rule.
     AddStaticNeighbour(kGroupMac, "01:00:5e:00:00:01");
     AddStaticNeighbour(kZeroMac, "00:00:00:00:00:00");
-    const std::vector<std::string> asked = {"192.168.1.1", kFake,        kTwoMacs,     kOwn,    kSilent,
-                                            kLate,         kShortLength, kClaimed,     kTagged, kForOthers,
-                                            kGroupMac,     kZeroMac,     "192.168.1.3"};
+    const std::vector<std::string> asked = {
+        "192.168.1.1", kFake,      kTwoMacs,  kOwn,     kSilent,  kLate,         kShortLength, kClaimed,
+        kTagged,       kForOthers, kGroupMac, kZeroMac, kThaZero, kThaBroadcast, kThaOther,    "192.168.1.3"};
     std::vector<std::string> argv = {ORVANE_ARP_PROBE};
     argv.insert(argv.end(), asked.begin(), asked.end());
     const ProbeRun run = ParseProbe(RunCaptured(AsOrdinaryUser(argv)));
