@@ -15,6 +15,7 @@ COrvaneDlg::COrvaneDlg(CDialog* pParent) : CDialog(IDD, pParent)
     m_pAdapterInfo = nullptr;
     m_ulAdapterInfoLen = 0;
     m_gateway = 0;
+    m_dwAdapterIndex = 0;
     for (BYTE& b : m_localMac)
         b = 0;
 }
@@ -196,8 +197,9 @@ void COrvaneDlg::OnWake()
     BuildMagicPacket(octets, packet);
 
     // Out of the adapter the dialog shows, whether or not a default route
-    // exists. A wake-up that never left must not look like one that did.
+    // exists, from whatever address it holds by now. A wake-up that never
+    // left must not look like one that did.
     CString error;
-    if (!BroadcastMagicPacket(packet, g_localIp, error))
+    if (!WakeFromAdapter(packet, m_dwAdapterIndex, g_localIp, error))
         AfxMessageBox(CString("唤醒数据包发送失败\n") + error);
 }

@@ -15,6 +15,8 @@ public:
     PIP_ADAPTER_INFO m_pAdapterInfo;
     ULONG m_ulAdapterInfoLen;
     BYTE m_localMac[6];
+    // The shown adapter's interface index: Wake finds it again by this.
+    DWORD m_dwAdapterIndex;
     // Column 1 of the row found selected at the last item change, hyphens removed.
     CString m_strSelectedMac;
     IPAddr m_gateway;

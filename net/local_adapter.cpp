@@ -26,6 +26,7 @@ void COrvaneDlg::QueryLocalAdapter()
 
     const IP_ADAPTER_INFO* pAdapter = m_pAdapterInfo;
     std::memcpy(m_localMac, pAdapter->Address, 6);
+    m_dwAdapterIndex = pAdapter->Index;
     m_gateway = inet_addr(pAdapter->GatewayList.IpAddress.String);
     g_localIp = inet_addr(pAdapter->IpAddressList.IpAddress.String);
     g_localMask = inet_addr(pAdapter->IpAddressList.IpMask.String);

@@ -2,6 +2,8 @@
 
 #include "platform/net/winsock.h"
 
+#include <vector>
+
 BOOL BroadcastMagicPacket(const BYTE (&packet)[MAGIC_PACKET_SEND_LEN], IPAddr source, CString& error)
 {
     sockaddr_in destination{};
@@ -32,9 +34,12 @@ BOOL BroadcastMagicPacket(const BYTE (&packet)[MAGIC_PACKET_SEND_LEN], IPAddr so
     sockaddr_in from{};
     from.sin_family = AF_INET;
     from.sin_addr.s_addr = source;
+    // An address that went away (a renewed lease) leaves the socket unbound:
+    // the system's route is still a way out.
     if (setsockopt(s, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&broadcast),
                    sizeof broadcast) == SOCKET_ERROR ||
-        (source != 0 && bind(s, reinterpret_cast<const sockaddr*>(&from), sizeof from) == SOCKET_ERROR)) {
+        (source != 0 && bind(s, reinterpret_cast<const sockaddr*>(&from), sizeof from) == SOCKET_ERROR &&
+         WSAGetLastError() != WSAEADDRNOTAVAIL)) {
         failure = WSAGetLastError();
     } else {
         const auto sent = sendto(s, reinterpret_cast<const char*>(packet), MAGIC_PACKET_SEND_LEN, 0,
@@ -56,4 +61,43 @@ BOOL BroadcastMagicPacket(const BYTE (&packet)[MAGIC_PACKET_SEND_LEN], IPAddr so
         return FALSE;
     }
     return TRUE;
+}
+
+IPAddr CurrentAdapterAddress(DWORD index, IPAddr preferred)
+{
+    if (index == 0)
+        return 0;
+    // The list may grow between the two calls: ask again with the new length.
+    std::vector<unsigned char> buffer;
+    ULONG length = 0;
+    DWORD result = GetAdaptersInfo(nullptr, &length);
+    for (int attempt = 0; attempt < 3 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
+        buffer.assign(length, 0);
+        result = GetAdaptersInfo(reinterpret_cast<PIP_ADAPTER_INFO>(buffer.data()), &length);
+    }
+    if (result != NO_ERROR)
+        return 0;
+    for (auto* adapter = reinterpret_cast<const IP_ADAPTER_INFO*>(buffer.data()); adapter != nullptr;
+         adapter = adapter->Next) {
+        if (adapter->Index != index)
+            continue;
+        IPAddr first = 0;
+        for (const IP_ADDR_STRING* entry = &adapter->IpAddressList; entry != nullptr; entry = entry->Next) {
+            const IPAddr address = inet_addr(entry->IpAddress.String);
+            if (address == 0 || address == INADDR_NONE)
+                continue;
+            if (address == preferred)
+                return address;
+            if (first == 0)
+                first = address;
+        }
+        return first;
+    }
+    return 0;
+}
+
+BOOL WakeFromAdapter(const BYTE (&packet)[MAGIC_PACKET_SEND_LEN], DWORD index, IPAddr shownAddress,
+                     CString& error)
+{
+    return BroadcastMagicPacket(packet, CurrentAdapterAddress(index, shownAddress), error);
 }

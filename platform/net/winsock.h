@@ -17,6 +17,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <cerrno>
 #include <cstdint>
 
 using SOCKET = int;
@@ -38,6 +39,8 @@ int WSACleanup();
 int closesocket(SOCKET s);
 // The error of the last failed socket call on this thread.
 int WSAGetLastError();
+// The errors the program tells apart, under their Winsock names.
+enum : int { WSAEADDRNOTAVAIL = EADDRNOTAVAIL };
 
 #endif
 

@@ -1,6 +1,7 @@
 // The main dialog in a lab client namespace: initialisation, exchange,
 // About, Wake and the adapter fields.
 #include "net/magic_packet.h"
+#include "net/wake.h"
 #include "tests/app/app_test_support.h"
 #include "tests/support/lab.h"
 
@@ -9,6 +10,7 @@
 #include <arpa/inet.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 
@@ -248,6 +250,54 @@ TEST_F(DialogTest, NoRouteWakeLeavesOnTheShownAdapterOnly)
     }
 }
 
+// The LAN renumbers the client while the dialog is up (a renewed lease):
+// Wake leaves from the address the shown adapter holds now, once, and the
+// fields keep what was read at start. A send from an address the system no
+// longer holds still leaves, through the restored default route.
+TEST_F(DialogTest, RenumberedWakeLeavesFromTheNewAddress)
+{
+    REQUIRE_LAB();
+    if (LabEnv("ORVANE_TEST_RENUMBER").empty())
+        GTEST_SKIP() << "needs a lab of its own: it changes the client's address";
+    constexpr unsigned short kMarkerPort = 5051;
+    const std::string oldAddress = LabEnv("ORVANE_LAB_CLIENT_IP");
+    const std::string newAddress = "192.168.1.24";
+    LinkCapture bridge(LabEnv("ORVANE_LAB_BRIDGE"), "br0");
+    ASSERT_TRUE(bridge.Ready());
+    MessageBoxWatcher boxes;
+    TestDlg dlg;
+    RunModal(dlg, [&](CDialog& d) {
+        const std::string dev = " dev '" + LabEnv("ORVANE_LAB_CLIENT_IF") + "'";
+        ASSERT_EQ(Shell("ip addr del " + oldAddress + "/24" + dev + " && ip addr add " + newAddress + "/24" +
+                        dev + " && ip route replace default via 192.168.1.1" + dev)
+                      .status,
+                  0);
+        SetOctets(dlg, "00", "1A", "2B", "3C", "4D", "5E");
+        ClickButton(d, IDC_WAKE);
+        EXPECT_EQ(Text(d, IDC_LOCAL_IP), oldAddress);
+        d.EndDialog(IDCANCEL);
+    });
+    EXPECT_EQ(boxes.Count(), 0u) << (boxes.Count() ? boxes.Boxes()[0].text : "");
+
+    BYTE packet[MAGIC_PACKET_SEND_LEN] = {};
+    CString error;
+    EXPECT_TRUE(BroadcastMagicPacket(packet, inet_addr(oldAddress.c_str()), error)) << error.GetString();
+
+    // Frames on one link keep their order: after the marker, all are in.
+    ASSERT_TRUE(SendMarker(newAddress.c_str(), kMarkerPort));
+    ASSERT_TRUE(bridge.WaitForPort(kMarkerPort, std::chrono::seconds(10)));
+    std::vector<LinkCapture::Udp> wakes;
+    for (const auto& datagram : bridge.Seen())
+        if (datagram.port == WAKE_PORT)
+            wakes.push_back(datagram);
+    ASSERT_EQ(wakes.size(), 2u) << "one from the dialog, one from the gone address";
+    for (const auto& wake : wakes) {
+        EXPECT_EQ(wake.length, static_cast<std::size_t>(MAGIC_PACKET_SEND_LEN));
+        EXPECT_EQ(wake.source, newAddress);
+        EXPECT_EQ(wake.destination, "255.255.255.255");
+    }
+}
+
 // ------------------------------------------------------------- the adapter
 
 TEST_F(DialogTest, AdapterFieldsShowTheFirstAdapter)
@@ -298,6 +348,27 @@ TEST_F(DialogTest, NoAdapterLeavesTheFieldsEmpty)
     EXPECT_EQ(g_localIp, 0u);
     EXPECT_EQ(g_localMask, 0u);
     EXPECT_EQ(boxes.Count(), 0u);
+}
+
+// Nothing to send from and no route: the datagram cannot leave, and the box
+// says why in the system's words; the typed address stays for another try.
+TEST_F(DialogTest, NoAdapterWakeFailsWithTheSystemsReason)
+{
+    REQUIRE_LAB();
+    if (LabEnv("ORVANE_TEST_LOOPBACK_ONLY").empty())
+        GTEST_SKIP() << "needs the loopback-only lab";
+    MessageBoxWatcher boxes;
+    TestDlg dlg;
+    std::vector<std::string> octets;
+    RunModal(dlg, [&](CDialog& d) {
+        SetOctets(dlg, "00", "1A", "2B", "3C", "4D", "5E");
+        ClickButton(d, IDC_WAKE);
+        octets = OctetTexts(d);
+        d.EndDialog(IDCANCEL);
+    });
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text, std::string("唤醒数据包发送失败\n") + std::strerror(ENETUNREACH));
+    EXPECT_EQ(octets, (std::vector<std::string>{"00", "1A", "2B", "3C", "4D", "5E"}));
 }
 
 }  // namespace
