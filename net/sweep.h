@@ -15,8 +15,9 @@ constexpr DWORD SWEEP_PAUSE_AFTER_ANSWER_MS = 50;
 // `sendArp` (shaped like SendARP), adds a row to `list` (InsertItem and
 // SetItemText, as CListCtrl) per answer, pauses with `pause(ms)` after each
 // answer, and finally sets g_scanIdle to 1. Once `stopRequested()` is true
-// (the list is going away) it probes nothing more: a /8 would otherwise spin
-// through millions of cancelled probes. Returns the worker's exit code, 1.
+// (the list is going away) it probes nothing more and touches the list no
+// more: a /8 would otherwise spin through millions of cancelled probes.
+// Returns the worker's exit code, 1.
 template <class List, class Resolver, class Pause, class StopRequested>
 UINT SweepSubnet(List& list, Resolver&& sendArp, Pause&& pause, StopRequested&& stopRequested)
 {
@@ -31,7 +32,9 @@ UINT SweepSubnet(List& list, Resolver&& sendArp, Pause&& pause, StopRequested&& 
         const IPAddr destination = htonl(host);
         BYTE mac[6] = {0, 0, 0, 0, 0, 0};
         ULONG length = 6;
-        if (sendArp(destination, IPAddr{0}, mac, &length) == NO_ERROR) {
+        // An answer that comes back after the stop is not listed: the list
+        // is going away.
+        if (sendArp(destination, IPAddr{0}, mac, &length) == NO_ERROR && !stopRequested()) {
             // All six bytes, whatever length came back: unfilled ones show 00.
             const CString macText = MacText(mac);
             in_addr address{};

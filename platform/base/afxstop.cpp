@@ -2,6 +2,8 @@
 // is in linux/ or windows/.
 #include "platform/base/afxstop.h"
 
+#include "platform/base/afxthread.h"
+
 #include <atomic>
 
 namespace afx {
@@ -44,4 +46,6 @@ bool AfxIsProcessEnding()
 void AfxSetProcessEnding(bool ending)
 {
     g_processEnding.store(ending, std::memory_order_release);
+    if (ending)
+        afx::WakeSleepers();
 }

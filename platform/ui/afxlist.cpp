@@ -15,8 +15,9 @@ CListCtrl::~CListCtrl()
 {
     // A worker handed this list (the sweep) must be gone before the object
     // is: it would call into freed memory. Asked to stop, it returns within
-    // a few milliseconds.
-    afx::StopWorkersUsing(this, std::chrono::seconds(5));
+    // a few milliseconds, or once the ARP request it is blocked in returns
+    // (Windows' cannot be cut short); the window is already hidden.
+    afx::StopWorkersUsing(this);
     // A worker's call on this object may still be on its way out.
     afx::CallScope::WaitIdle(m_busy);
 }

@@ -14,6 +14,7 @@
 
 #include "platform/base/afxstop.h"
 #include "platform/base/afxstr.h"
+#include "platform/base/afxthread.h"
 #include "platform/ui/afxlist.h"
 #include "platform/ui/afxwnd.h"
 
@@ -268,16 +269,8 @@ CDialog* AfxGetMainWnd();
 int AfxMessageBox(const char* text, UINT type = MB_OK, UINT helpId = 0);
 
 // ----------------------------------------------------------------- threads
-using AFX_THREADPROC = UINT (*)(LPVOID);
-class CWinThread;
-// Starts a worker at once with normal priority and the default stack. Its
-// return value is its exit code; nothing waits for it. nullptr when it
-// could not be started.
-CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param);
-#ifndef _WIN32
-// A pause of `ms` milliseconds; it ends early when the process ends.
-void Sleep(DWORD ms);
-#endif
+// AfxBeginThread and Sleep: platform/base/afxthread.h, which needs no window
+// system.
 
 // The event-table glue needs the classes above complete.
 #include "platform/ui/afxmsgmap.h"

@@ -2,6 +2,9 @@
 // end of the process as the waiting threads see it.
 #pragma once
 
+// The workers themselves are window-free.
+#include "platform/base/afxthread.h"
+
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -18,14 +21,15 @@ namespace afx {
 // stack.
 bool RunOnUiThread(const std::weak_ptr<void>& lifeline, std::function<void()> work);
 
+// Waits until every worker started by AfxBeginThread has returned, at most
+// `limit`; joins them. True when none is left running. (Defined with the
+// workers, in platform/base/afxthread.cpp.)
+bool JoinWorkers(std::chrono::milliseconds limit);
+
 // Begins the end of the process (UI thread): from now on sleeps and list
 // calls return at once and waiting callers give up. Returns when no list
 // call is in flight any more.
 void BeginProcessEnd();
-
-// Waits until every worker started by AfxBeginThread has returned, at most
-// `limit`; joins them. True when none is left running.
-bool JoinWorkers(std::chrono::milliseconds limit);
 
 // A list call in flight: counts itself so that BeginProcessEnd() can wait
 // for it; refuses (false) once the process is ending. `busy` is the count
@@ -48,15 +52,7 @@ private:
     bool m_entered = false;
 };
 
-// Asks every running worker started with `param` to stop (its sleeps,
-// ARP waits and list calls end at once) and waits for them, at most `limit`.
-// For an object handed to workers that is about to go away. True when none
-// of them is left running.
-bool StopWorkersUsing(const void* param, std::chrono::milliseconds limit);
-
 namespace testing {
-// The next AfxBeginThread() fails as if the system refused the thread.
-void FailNextThreadStart();
 // Undoes BeginProcessEnd(), for tests that end the "process" and go on.
 void ResetProcessEnd();
 }  // namespace testing

@@ -1,6 +1,7 @@
 // The whole program in a child process, through the real entry and the real
 // application object: how it ends, also in the middle of a sweep.
 #include "net/globals.h"
+#include "platform/base/afxthread.h"
 #include "platform/ui/afxinit.h"
 #include "res/resource.h"
 #include "tests/support/guitest.h"
@@ -10,14 +11,22 @@
 #include <wx/modalhook.h>
 #include <wx/timer.h>
 
+#include <linux/if_ether.h>
+#include <net/if.h>
+#include <netpacket/packet.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
+#include <vector>
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -32,6 +41,86 @@ extern "C" const char* __tsan_default_options()
 #endif
 
 namespace {
+
+using namespace labtest;
+
+// Asked for by the program at the moment the close asks the sweep to stop,
+// and by the test once the program has ended. Nothing answers them.
+constexpr const char* kStopMarker = "192.168.1.250";
+constexpr const char* kEndMarker = "192.168.1.251";
+
+void AskFromTheClient(const char* target)
+{
+    RawArp link(LabEnv("ORVANE_LAB_CLIENT_IF"));
+    link.Send(ArpRequest(MacOf(LabEnv("ORVANE_LAB_CLIENT_MAC").c_str()),
+                         LabEnv("ORVANE_LAB_CLIENT_IP").c_str(), target));
+}
+
+// The addresses the client asks for, in the order its requests cross the
+// lab's bridge, up to the end marker.
+class RequestsOnTheBridge {
+public:
+    RequestsOnTheBridge()
+    {
+        m_thread = std::thread([this] {
+            int fd = -1;
+            if (EnterNetNamespace(LabEnv("ORVANE_LAB_BRIDGE")))
+                fd = socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, htons(ETH_P_ARP));
+            sockaddr_ll on{};
+            on.sll_family = AF_PACKET;
+            on.sll_protocol = htons(ETH_P_ARP);
+            on.sll_ifindex = static_cast<int>(if_nametoindex("br0"));
+            if (fd < 0 || bind(fd, reinterpret_cast<const sockaddr*>(&on), sizeof on) != 0) {
+                m_state = -1;
+                return;
+            }
+            m_state = 1;
+            const Mac client = MacOf(LabEnv("ORVANE_LAB_CLIENT_MAC").c_str());
+            for (;;) {
+                pollfd entry{fd, POLLIN, 0};
+                if (poll(&entry, 1, 20000) <= 0)
+                    break;  // the end marker never came: the check below fails
+                std::uint8_t frame[128];
+                const ssize_t n = recv(fd, frame, sizeof frame, 0);
+                if (n < 42 || frame[21] != 1 || std::memcmp(frame + 22, client.data(), 6) != 0)
+                    continue;
+                char target[INET_ADDRSTRLEN];
+                inet_ntop(AF_INET, frame + 38, target, sizeof target);
+                m_asked.push_back(target);
+                if (m_asked.back() == kEndMarker)
+                    break;
+            }
+            close(fd);
+        });
+        while (m_state == 0)
+            std::this_thread::yield();
+    }
+    ~RequestsOnTheBridge()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    bool Ready() const { return m_state == 1; }
+    // Sends the end marker and waits for it.
+    std::vector<std::string> Finish()
+    {
+        if (Ready())
+            AskFromTheClient(kEndMarker);
+        m_thread.join();
+        return m_asked;
+    }
+
+private:
+    std::thread m_thread;
+    std::atomic<int> m_state{0};
+    std::vector<std::string> m_asked;
+};
+
+// The sweep asks in rising order; the client's own address costs no request.
+std::uint32_t HostOrder(const std::string& dotted)
+{
+    return ntohl(inet_addr(dotted.c_str()));
+}
 
 enum class Ending { Exit, Esc, CloseBox, Enter, ExitDuringSweep };
 
@@ -119,6 +208,7 @@ ChildResult RunProgramOnce(Ending ending)
     if (child == 0) {
         close(fds[0]);
         static Driver driver(ending, fds[1]);
+        afx::testing::OnStopRequested([] { AskFromTheClient(kStopMarker); });
         char name[] = "Orvane";
         char* argv[] = {name, nullptr};
         std::exit(AfxWinMain(1, argv));
@@ -183,16 +273,36 @@ TEST(ProgramEnd, ClosingNormallyExitsWithZero)
 }
 
 // The /24 sweep would take 25 s; the child is given 10 s after the close
-// to end (bench/stop_bench prints how long it really takes).
+// to end (bench/stop_bench prints how long it really takes). The program
+// asks for a marker address when the close asks the sweep to stop: after
+// it, the only requests on the wire may be those of the probe under way
+// (its address, or the next one when the probe was just starting).
 TEST(ProgramEnd, ClosingDuringASweepEndsTheProgram)
 {
     REQUIRE_LAB();
+    const std::uint32_t own = HostOrder(LabEnv("ORVANE_LAB_CLIENT_IP"));
     for (int run = 0; run < 20; ++run) {
         SCOPED_TRACE("run " + std::to_string(run));
+        RequestsOnTheBridge bridge;
+        ASSERT_TRUE(bridge.Ready());
         const ChildResult r = RunProgram(Ending::ExitDuringSweep);
         ASSERT_TRUE(r.exited) << "the program did not end";
         ASSERT_EQ(r.status, 0) << "41: no sweep was running; other: a sanitizer report or a crash";
         ASSERT_GE(r.msAfterClose, 0) << "the dialog never came up";
+
+        const std::vector<std::string> asked = bridge.Finish();
+        ASSERT_FALSE(asked.empty());
+        ASSERT_EQ(asked.back(), kEndMarker);
+        const auto stop = std::find(asked.begin(), asked.end(), kStopMarker);
+        ASSERT_NE(stop, asked.end()) << "the close never asked the sweep to stop";
+        ASSERT_NE(stop, asked.begin()) << "no probe before the close";
+        const std::uint32_t last = HostOrder(*(stop - 1));
+        const std::uint32_t next = last + 1 == own ? last + 2 : last + 1;
+        for (auto it = stop + 1; it + 1 != asked.end(); ++it) {
+            const std::uint32_t host = HostOrder(*it);
+            EXPECT_TRUE(host == last || host == next)
+                << *it << " asked after the stop (last before it " << *(stop - 1) << ")";
+        }
     }
 }
 

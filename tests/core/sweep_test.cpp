@@ -1,6 +1,7 @@
 #include "net/sweep.h"
 
 #include "platform/base/afxstop.h"
+#include "platform/base/afxthread.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +11,12 @@
 #include <unistd.h>
 #endif
 
+#include <atomic>
+#include <chrono>
+#include <cstring>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -179,6 +184,71 @@ TEST(Sweep, StopRequestEndsTheSweepBeforeTheNextProbe)
         EXPECT_EQ(g_scanIdle.load(), 1);
         EXPECT_EQ(run.exitCode, 1u);
     }
+}
+
+// Closing the dialog while the worker is blocked in an ARP request that
+// cannot be cut short (Windows' SendARP): what the worker does after it.
+struct BlockedClose {
+    std::atomic<int> probes{0};
+    std::atomic<bool> listFreed{false};
+    std::atomic<int> listCallsAfterFree{0};
+    std::atomic<bool> workerReturned{false};
+} g_close;
+
+struct WatchedList : RecordingList {
+    ~WatchedList() { g_close.listFreed = true; }
+    int InsertItem(int item, const char* text)
+    {
+        g_close.listCallsAfterFree += g_close.listFreed ? 1 : 0;
+        return RecordingList::InsertItem(item, text);
+    }
+    int SetItemText(int item, int sub, const char* text)
+    {
+        g_close.listCallsAfterFree += g_close.listFreed ? 1 : 0;
+        return RecordingList::SetItemText(item, sub, text);
+    }
+};
+
+// Deaf to the stop until well after it, longer than the 5 s a close once
+// waited before freeing the list anyway; then answers.
+DWORD ArpThatCannotBeCutShort(IPAddr, IPAddr, void* mac, ULONG* length)
+{
+    ++g_close.probes;
+    while (!afx::StopRequested())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::seconds(6));
+    std::memset(mac, 0x02, 6);
+    *length = 6;
+    return NO_ERROR;
+}
+
+UINT BlockedSweepProc(LPVOID param)
+{
+    SweepSubnet(
+        *static_cast<WatchedList*>(param), ArpThatCannotBeCutShort, [](DWORD ms) { Sleep(ms); },
+        afx::StopRequested);
+    g_close.workerReturned = true;
+    return 1;
+}
+
+TEST(Sweep, ClosingWaitsForAProbeThatCannotBeCutShort)
+{
+    g_localIp = Ip("10.0.0.1");
+    g_localMask = Ip("255.0.0.0");
+    g_scanIdle.store(0);
+    auto* list = new WatchedList;
+    ASSERT_NE(AfxBeginThread(BlockedSweepProc, list), nullptr);
+    while (g_close.probes == 0)
+        std::this_thread::yield();
+    // The dialog closes: its list asks the worker to stop and waits for it.
+    afx::StopWorkersUsing(list);
+    EXPECT_TRUE(g_close.workerReturned) << "the close did not wait for the worker";
+    const bool listTouched = !list->calls.empty();
+    delete list;
+    EXPECT_EQ(g_close.probes, 1) << "a probe started after the stop";
+    EXPECT_FALSE(listTouched) << "an answer that came after the stop was listed";
+    EXPECT_EQ(g_close.listCallsAfterFree, 0);
+    EXPECT_EQ(g_scanIdle.load(), 1);
 }
 
 #ifndef _WIN32
