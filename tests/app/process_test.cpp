@@ -19,7 +19,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -57,63 +56,57 @@ void AskFromTheClient(const char* target)
 }
 
 // The addresses the client asks for, in the order its requests cross the
-// lab's bridge, up to the end marker.
+// lab's bridge, up to the end marker. The socket is opened by a thread that
+// is gone again before the program is forked (ThreadSanitizer cannot follow
+// a fork with threads running) and read once the program has ended.
 class RequestsOnTheBridge {
 public:
     RequestsOnTheBridge()
     {
-        m_thread = std::thread([this] {
-            int fd = -1;
+        std::thread([this] {
             if (EnterNetNamespace(LabEnv("ORVANE_LAB_BRIDGE")))
-                fd = socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, htons(ETH_P_ARP));
+                m_fd = socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, htons(ETH_P_ARP));
             sockaddr_ll on{};
             on.sll_family = AF_PACKET;
             on.sll_protocol = htons(ETH_P_ARP);
             on.sll_ifindex = static_cast<int>(if_nametoindex("br0"));
-            if (fd < 0 || bind(fd, reinterpret_cast<const sockaddr*>(&on), sizeof on) != 0) {
-                m_state = -1;
-                return;
+            if (m_fd >= 0 && bind(m_fd, reinterpret_cast<const sockaddr*>(&on), sizeof on) != 0) {
+                close(m_fd);
+                m_fd = -1;
             }
-            m_state = 1;
-            const Mac client = MacOf(LabEnv("ORVANE_LAB_CLIENT_MAC").c_str());
-            for (;;) {
-                pollfd entry{fd, POLLIN, 0};
-                if (poll(&entry, 1, 20000) <= 0)
-                    break;  // the end marker never came: the check below fails
-                std::uint8_t frame[128];
-                const ssize_t n = recv(fd, frame, sizeof frame, 0);
-                if (n < 42 || frame[21] != 1 || std::memcmp(frame + 22, client.data(), 6) != 0)
-                    continue;
-                char target[INET_ADDRSTRLEN];
-                inet_ntop(AF_INET, frame + 38, target, sizeof target);
-                m_asked.push_back(target);
-                if (m_asked.back() == kEndMarker)
-                    break;
-            }
-            close(fd);
-        });
-        while (m_state == 0)
-            std::this_thread::yield();
+        }).join();
     }
     ~RequestsOnTheBridge()
     {
-        if (m_thread.joinable())
-            m_thread.join();
+        if (m_fd >= 0)
+            close(m_fd);
     }
-    bool Ready() const { return m_state == 1; }
-    // Sends the end marker and waits for it.
+    bool Ready() const { return m_fd >= 0; }
+    // Sends the end marker and reads up to it.
     std::vector<std::string> Finish()
     {
-        if (Ready())
-            AskFromTheClient(kEndMarker);
-        m_thread.join();
-        return m_asked;
+        std::vector<std::string> asked;
+        if (!Ready())
+            return asked;
+        AskFromTheClient(kEndMarker);
+        const Mac client = MacOf(LabEnv("ORVANE_LAB_CLIENT_MAC").c_str());
+        pollfd entry{m_fd, POLLIN, 0};
+        while (poll(&entry, 1, 20000) == 1) {
+            std::uint8_t frame[128];
+            const ssize_t n = recv(m_fd, frame, sizeof frame, 0);
+            if (n < 42 || frame[21] != 1 || std::memcmp(frame + 22, client.data(), 6) != 0)
+                continue;
+            char target[INET_ADDRSTRLEN];
+            inet_ntop(AF_INET, frame + 38, target, sizeof target);
+            asked.push_back(target);
+            if (asked.back() == kEndMarker)
+                break;
+        }
+        return asked;
     }
 
 private:
-    std::thread m_thread;
-    std::atomic<int> m_state{0};
-    std::vector<std::string> m_asked;
+    int m_fd = -1;
 };
 
 // The sweep asks in rising order; the client's own address costs no request.
