@@ -9,5 +9,7 @@
 // the adapter it must leave on. With 0 the system picks the way, which
 // needs a default route. The socket is closed before this returns, on every
 // path. FALSE when the datagram could not be handed to the system; `error`
-// then holds the system's description of why.
-BOOL BroadcastMagicPacket(const BYTE (&packet)[MAGIC_PACKET_SEND_LEN], IPAddr source, CString& error);
+// then holds the system's description of why. `port` is for `orvane wake
+// --port`; the dialog always sends to WAKE_PORT.
+BOOL BroadcastMagicPacket(const BYTE (&packet)[MAGIC_PACKET_SEND_LEN], IPAddr source, CString& error,
+                          unsigned short port = WAKE_PORT);
