@@ -153,6 +153,10 @@ CommandOutcome WakeTargets(const std::vector<WakeTarget>& targets, unsigned shor
 CommandOutcome ScanSubnet(const LocalAdapter& adapter, std::FILE* out, std::FILE* progress)
 {
     CommandOutcome outcome;
+    if (adapter.ip == 0) {
+        outcome.failures.push_back(adapter.name + " has no IPv4 address to sweep the subnet of");
+        return outcome;
+    }
     // The sweep reads the subnet from here, as the dialog's worker does.
     g_localIp = adapter.ip;
     g_localMask = adapter.mask;
