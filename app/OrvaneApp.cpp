@@ -1,5 +1,6 @@
 #include "app/OrvaneApp.h"
 
+#include "app/OrvaneCmd.h"
 #include "app/OrvaneDlg.h"
 
 BEGIN_MESSAGE_MAP(COrvaneApp, CWinApp)
@@ -22,4 +23,13 @@ BOOL COrvaneApp::InitInstance()
 
     // No message loop of our own: the process ends with the dialog.
     return FALSE;
+}
+
+BOOL COrvaneApp::RunCommandLine(int argc, char** argv, int& status)
+{
+    // Without words, the dialog, as always.
+    if (argc <= 1)
+        return FALSE;
+    status = OrvaneCommandMain(argc, argv);
+    return TRUE;
 }

@@ -8,6 +8,7 @@ public:
     COrvaneApp();
 
     BOOL InitInstance() override;
+    BOOL RunCommandLine(int argc, char** argv, int& status) override;
 
     DECLARE_MESSAGE_MAP()
 };

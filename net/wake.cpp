@@ -4,12 +4,13 @@
 
 #include <vector>
 
-BOOL BroadcastMagicPacket(const BYTE (&packet)[MAGIC_PACKET_SEND_LEN], IPAddr source, CString& error)
+BOOL BroadcastMagicPacket(const BYTE (&packet)[MAGIC_PACKET_SEND_LEN], IPAddr source, CString& error,
+                          unsigned short port)
 {
     sockaddr_in destination{};
     destination.sin_family = AF_INET;
     destination.sin_addr.s_addr = inet_addr("255.255.255.255");
-    destination.sin_port = htons(WAKE_PORT);
+    destination.sin_port = htons(port);
 
     // The socket library lives for this one datagram.
     WSADATA wsaData;

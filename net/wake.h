@@ -11,7 +11,9 @@
 // system picks the way, which needs a default route. The socket is closed
 // before this returns, on every path. FALSE when the datagram could not be
 // handed to the system; `error` then holds the system's description of why.
-BOOL BroadcastMagicPacket(const BYTE (&packet)[MAGIC_PACKET_SEND_LEN], IPAddr source, CString& error);
+// `port` is for `orvane wake --port`; the dialog always sends to WAKE_PORT.
+BOOL BroadcastMagicPacket(const BYTE (&packet)[MAGIC_PACKET_SEND_LEN], IPAddr source, CString& error,
+                          unsigned short port = WAKE_PORT);
 
 // The IPv4 address the adapter with interface index `index` holds now, read
 // afresh from the system: `preferred` while the adapter still holds it,

@@ -3,7 +3,8 @@
 #
 # Registers a CTest test that runs COMMAND inside a fresh lab's client
 # namespace (tools/orvane-lab test ... -- COMMAND), with this build tree's
-# arp-responder. As an ordinary user the command runs without a lab, so its
+# arp-responder, and the hosts its sweeps remember kept in the build tree.
+# As an ordinary user the command runs without a lab, so its
 # tests must skip when not root. Always labelled "lab".
 #
 # include(${PROJECT_SOURCE_DIR}/tools/OrvaneLab.cmake) from any CMakeLists.
@@ -24,5 +25,5 @@ function(orvane_add_lab_test)
   set_tests_properties(${LT_NAME} PROPERTIES
     LABELS "lab;${LT_LABELS}"
     TIMEOUT ${LT_TIMEOUT}
-    ENVIRONMENT "ORVANE_ARP_RESPONDER=$<TARGET_FILE:arp-responder>;ORVANE_LAB_QUIET=1")
+    ENVIRONMENT "ORVANE_ARP_RESPONDER=$<TARGET_FILE:arp-responder>;ORVANE_LAB_QUIET=1;XDG_STATE_HOME=${CMAKE_BINARY_DIR}/test-state")
 endfunction()

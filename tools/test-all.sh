@@ -78,6 +78,7 @@ package_has_files() {  # the program and everything a desktop looks for
   for f in ./usr/bin/orvane ./usr/share/applications/org.orvane.Orvane.desktop \
     ./usr/share/metainfo/org.orvane.Orvane.metainfo.xml ./usr/share/man/man1/orvane.1.gz \
     ./usr/share/doc/orvane/copyright ./usr/share/icons/hicolor/scalable/apps/org.orvane.Orvane.svg \
+    ./usr/share/bash-completion/completions/orvane \
     ./usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/org.orvane.Orvane.png; do
     grep -qxF "$f" <<<"$listing" || { echo "test-all: the package lacks $f"; missing=1; }
   done

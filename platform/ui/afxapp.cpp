@@ -32,6 +32,11 @@ BOOL CWinApp::InitInstance()
     return TRUE;
 }
 
+BOOL CWinApp::RunCommandLine(int, char**, int&)
+{
+    return FALSE;
+}
+
 // The toolkit has no help of its own for this program: nothing to show.
 void CWinApp::OnHelp() {}
 

@@ -90,6 +90,14 @@ void AfxFrameworkEnd()
 
 int AfxWinMain(int argc, char** argv)
 {
+    // A command runs before the toolkit, which would want a display.
+    if (CWinApp* app = AfxGetApp()) {
+        int status = 0;
+        if (app->RunCommandLine(argc, argv, status)) {
+            std::fflush(nullptr);
+            return status;
+        }
+    }
     if (!AfxFrameworkStart(argc, argv)) {
         std::fprintf(stderr, "%s: cannot open the display (is DISPLAY set?)\n",
                      BaseName(argc > 0 ? argv[0] : nullptr).c_str());

@@ -249,6 +249,10 @@ public:
     ~CWinApp() override;
 
     virtual BOOL InitInstance();  // base initialisation: TRUE
+    // Called before the toolkit starts: TRUE when the words after the
+    // program's name were handled without any window (no display needed),
+    // with the process status in `status`. By default nothing is.
+    virtual BOOL RunCommandLine(int argc, char** argv, int& status);
     HICON LoadIcon(UINT id) const;
     void OnHelp();  // the framework's default help handler
 

@@ -11,6 +11,9 @@
 
 #include <arpa/inet.h>
 
+#include <cstdlib>
+#include <fstream>
+
 using namespace apptest;
 using namespace labtest;
 using namespace guitest;
@@ -39,6 +42,14 @@ void NarrowTo27()
 TEST_F(SweepTest, WholeSubnetListsEveryAnswerNewestFirst)
 {
     REQUIRE_LAB();
+    // The sweep also remembers what answered, in the user's state file.
+    char state[] = "/tmp/orvane-sweep-XXXXXX";
+    ASSERT_NE(mkdtemp(state), nullptr);
+    setenv("XDG_STATE_HOME", state, 1);
+    const auto remembered = [&] {
+        std::ifstream in(std::string(state) + "/orvane/hosts");
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
     MessageBoxWatcher boxes;
     TestDlg dlg;
     RunModal(dlg, [&](CDialog& d) {
@@ -53,9 +64,17 @@ TEST_F(SweepTest, WholeSubnetListsEveryAnswerNewestFirst)
             "192.168.1.1 02-4F-52-00-02-01",
         };
         EXPECT_EQ(Rows(d), expected);
+        EXPECT_TRUE(
+            PollUntil([&] { return remembered().find("192.168.1.100\t") != std::string::npos; }, 10s));
         d.EndDialog(IDCANCEL);
     });
     EXPECT_EQ(boxes.Count(), 0u);
+    for (const char* host :
+         {"192.168.1.1\t02-4F-52-00-02-01\teth0\t", "192.168.1.7\t02-4F-52-00-03-07\teth0\t",
+          "192.168.1.23\t02-4F-52-00-01-17\teth0\t", "192.168.1.100\t02-4F-52-00-02-64\teth0\t"})
+        EXPECT_NE(remembered().find(host), std::string::npos) << host;
+    unsetenv("XDG_STATE_HOME");
+    std::system((std::string("rm -rf ") + state).c_str());
 }
 
 TEST_F(SweepTest, BusyButtonsRefuseAndTheSweepGoesOn)

@@ -1,0 +1,210 @@
+#include "net/hosts_file.h"
+
+#include "net/command_line.h"
+#include "net/octets.h"
+#include "platform/net/winsock.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// Days since 1970-01-01 of a proleptic Gregorian date, and back (Howard
+// Hinnant's civil calendar algorithms): no time zone, no C library.
+std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d)
+{
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+void CivilFromDays(std::int64_t z, std::int64_t& y, unsigned& m, unsigned& d)
+{
+    z += 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp < 10 ? mp + 3 : mp - 9;
+    y = static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2);
+}
+
+bool Digits(const std::string& text, std::size_t at, std::size_t count, unsigned& value)
+{
+    value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+        value = value * 10 + static_cast<unsigned>(text[i] - '0');
+    }
+    return true;
+}
+
+bool ValidAdapterName(const std::string& name)
+{
+    if (name.empty())
+        return false;
+    return std::none_of(name.begin(), name.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u < 0x20 || u == 0x7F;
+    });
+}
+
+std::vector<std::string> SplitTabs(const std::string& line)
+{
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t tab = line.find('\t', start);
+        fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+        if (tab == std::string::npos)
+            return fields;
+        start = tab + 1;
+    }
+}
+
+bool ParseLine(const std::string& line, RememberedHost& host)
+{
+    const std::vector<std::string> fields = SplitTabs(line);
+    if (fields.size() != 4 || !ValidAdapterName(fields[2]))
+        return false;
+    host.adapter = fields[2];
+    return ParseDottedIp(fields[0], host.ip) && ParseMacText(fields[1], host.mac) &&
+           ParseUtcText(fields[3], host.seen);
+}
+
+bool AddressOrder(const RememberedHost& a, const RememberedHost& b)
+{
+    return ntohl(a.ip) < ntohl(b.ip);
+}
+
+}  // namespace
+
+std::string UtcText(std::int64_t seconds)
+{
+    std::int64_t days = seconds / 86400, rest = seconds % 86400;
+    if (rest < 0) {
+        rest += 86400;
+        --days;
+    }
+    std::int64_t y;
+    unsigned m, d;
+    CivilFromDays(days, y, m, d);
+    char text[48];
+    std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02d:%02d:%02dZ", static_cast<long long>(y), m, d,
+                  static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60),
+                  static_cast<int>(rest % 60));
+    return text;
+}
+
+bool ParseUtcText(const std::string& text, std::int64_t& seconds)
+{
+    // Exactly YYYY-MM-DDTHH:MM:SSZ.
+    if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
+        text[16] != ':' || text[19] != 'Z')
+        return false;
+    unsigned y, mo, d, h, mi, s;
+    if (!Digits(text, 0, 4, y) || !Digits(text, 5, 2, mo) || !Digits(text, 8, 2, d) ||
+        !Digits(text, 11, 2, h) || !Digits(text, 14, 2, mi) || !Digits(text, 17, 2, s))
+        return false;
+    if (mo < 1 || mo > 12 || d < 1 || h > 23 || mi > 59 || s > 59)
+        return false;
+    static constexpr unsigned kMonthDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    if (d > kMonthDays[mo - 1] || (mo == 2 && d == 29 && !leap))
+        return false;
+    seconds = DaysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60 + s;
+    return true;
+}
+
+std::string CleanAdapterName(const std::string& name)
+{
+    std::string clean = name;
+    for (char& c : clean) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F)
+            c = '?';
+    }
+    return clean.empty() ? "?" : clean;
+}
+
+std::vector<RememberedHost> ParseHostsText(const std::string& text, std::vector<int>& damagedLines)
+{
+    std::vector<RememberedHost> lines;
+    std::size_t start = 0;
+    int number = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        ++number;
+        // A file edited on Windows.
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty() || line.front() == '#')
+            continue;
+        RememberedHost host;
+        if (ParseLine(line, host))
+            lines.push_back(host);
+        else
+            damagedLines.push_back(number);
+    }
+    std::vector<RememberedHost> hosts;
+    MergeHosts(hosts, lines);
+    return hosts;
+}
+
+std::string FormatHostsText(const std::vector<RememberedHost>& hosts)
+{
+    std::string text =
+        "# Hosts Orvane has seen answer: IPv4 address, MAC address, adapter, last seen (UTC).\n"
+        "# Delete a line to forget that host, or the file to forget them all.\n";
+    for (const RememberedHost& host : hosts) {
+        in_addr address{};
+        address.s_addr = host.ip;
+        text += inet_ntoa(address);
+        text += '\t';
+        text += MacText(host.mac).GetString();
+        text += '\t';
+        text += CleanAdapterName(host.adapter);
+        text += '\t';
+        text += UtcText(host.seen);
+        text += '\n';
+    }
+    return text;
+}
+
+bool MergeHosts(std::vector<RememberedHost>& known, const std::vector<RememberedHost>& seen)
+{
+    bool changed = false;
+    for (const RememberedHost& host : seen) {
+        auto it = std::lower_bound(known.begin(), known.end(), host, AddressOrder);
+        if (it == known.end() || it->ip != host.ip) {
+            known.insert(it, host);
+            changed = true;
+        } else if (host.seen > it->seen ||
+                   (host.seen == it->seen &&
+                    (!std::equal(host.mac, host.mac + 6, it->mac) || host.adapter != it->adapter))) {
+            // Same second, different answer: the newer report wins, so a
+            // changed machine is not kept out by a clock's resolution.
+            *it = host;
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+const RememberedHost* FindHost(const std::vector<RememberedHost>& hosts, IPAddr ip)
+{
+    for (const RememberedHost& host : hosts)
+        if (host.ip == ip)
+            return &host;
+    return nullptr;
+}

@@ -1,0 +1,68 @@
+// Terminals and SIGINT over POSIX.
+#include "platform/base/console.h"
+
+#include "platform/base/afxstop.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+
+namespace afx {
+
+namespace {
+
+std::atomic<StopToken*> g_interruptToken{nullptr};
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void OnInterrupt(int)
+{
+    g_interrupted = 1;
+    // An atomic store and a write() to an eventfd: both safe in a handler.
+    if (StopToken* token = g_interruptToken.load())
+        token->Request();
+}
+
+}  // namespace
+
+void AttachParentConsole() {}
+
+bool IsTerminal(std::FILE* stream)
+{
+    return isatty(fileno(stream)) == 1;
+}
+
+void StopOnInterrupt(StopToken* token)
+{
+    g_interruptToken.store(token);
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    // No SA_RESTART: a blocking call returns, and its caller looks again.
+    action.sa_flags = 0;
+    sigaction(SIGINT, &action, nullptr);
+}
+
+bool Interrupted()
+{
+    return g_interrupted != 0;
+}
+
+void SleepUnlessStopped(unsigned ms)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto until = Clock::now() + std::chrono::milliseconds(ms);
+    while (!StopRequested()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+        if (left <= 0)
+            return;
+        pollfd stop{StopWaitHandle(), POLLIN, 0};
+        if (poll(&stop, 1, static_cast<int>(left) + 1) > 0)
+            return;
+    }
+}
+
+}  // namespace afx
