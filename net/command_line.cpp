@@ -310,9 +310,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& words)
 
 std::string UsageLine(const std::string& program)
 {
-    return "Usage: " + program +
-           " [wake [--port N] [--interface NAME] MAC|IP|HOST... | scan [--interface NAME]" +
-           " | hosts | --help | --version]\n";
+    return "Usage: " + program + " [wake MAC|IP|HOST... | scan | hosts] [OPTION]...\n";
 }
 
 std::string HelpText(const std::string& program)

@@ -17,8 +17,9 @@ void AttachParentConsole();
 
 bool IsTerminal(std::FILE* stream);
 
-// From now on an interrupt (SIGINT, Ctrl+C) requests `token` (if any) and
-// is remembered instead of ending the process.
+// From now on an interrupt (SIGINT, Ctrl+C) requests `token` and is
+// remembered instead of ending the process; nullptr gives the system's
+// handling back.
 void StopOnInterrupt(StopToken* token);
 bool Interrupted();
 

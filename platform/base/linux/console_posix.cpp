@@ -42,7 +42,9 @@ void StopOnInterrupt(StopToken* token)
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     // No SA_RESTART: a blocking call returns, and its caller looks again.
-    action.sa_flags = 0;
+    // SA_RESETHAND: a second Ctrl+C ends the process at once, for a user
+    // who will not wait for the last file write.
+    action.sa_flags = SA_RESETHAND;
     sigaction(SIGINT, &action, nullptr);
 }
 

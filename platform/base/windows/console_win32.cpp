@@ -55,7 +55,7 @@ bool IsTerminal(std::FILE* stream)
 void StopOnInterrupt(StopToken* token)
 {
     g_interruptToken.store(token);
-    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    SetConsoleCtrlHandler(OnConsoleControl, token ? TRUE : FALSE);
 }
 
 bool Interrupted()
