@@ -17,6 +17,7 @@ packages=(
   fonts-wqy-microhei                    # the dialog's Chinese text
   imagemagick                           # screenshots (import)
   at-spi2-core python3-pyatspi dbus     # reading the dialog as a screen reader does
+  orca                                  # the screen reader itself, in the tests
   iproute2 util-linux procps            # the network lab (ip, nsenter, setpriv)
   arp-scan tcpdump                      # benchmark peer, capturing in the lab
   librsvg2-bin                          # rsvg-convert: the icon's PNG sizes

@@ -33,6 +33,8 @@ GQuark StateQuark()
     return quark;
 }
 
+gboolean OnListFocusIn(GtkWidget* widget, GdkEvent*, gpointer);
+
 using GetAccessibleFn = AtkObject* (*)(GtkWidget*);
 std::map<GType, GetAccessibleFn>& Originals()
 {
@@ -51,6 +53,8 @@ AtkObject* GetAccessible(GtkWidget* widget)
             gtk_accessible_set_widget(GTK_ACCESSIBLE(obj), widget);
             atk_object_initialize(obj, widget);
             s.table = obj;
+            // After the handlers the table's initialisation connected.
+            g_signal_connect_after(widget, "focus-in-event", G_CALLBACK(OnListFocusIn), nullptr);
         }
         return s.table;
     }
@@ -123,6 +127,29 @@ void OnAllDeleted(ListState& s)
             Drop(cell);
 }
 
+// As GTK's own tree view does for its cursor: the focused row's first cell
+// is the table's active descendant while the list has the focus, whatever
+// moved it (arrows, Home, End, a click, a selection made by a program).
+// Read from the list's state: wx does not report every move of its focus
+// mark as a focus event.
+void UpdateFocusCell(ListState& s)
+{
+    if (!s.table)
+        return;
+    const int row = s.FocusedRow();
+    const bool mine = !s.focusImplicit || s.RowSelected(row);
+    AtkObject* cell = s.focusReported && mine && s.HasFocus() ? s.Cell(row, 0) : nullptr;
+    if (cell == s.focused)
+        return;
+    if (s.focused)
+        atk_object_notify_state_change(s.focused, ATK_STATE_FOCUSED, FALSE);
+    s.focused = cell;
+    if (!cell)
+        return;
+    atk_object_notify_state_change(cell, ATK_STATE_FOCUSED, TRUE);
+    g_signal_emit_by_name(s.table, "active-descendant-changed", cell);
+}
+
 void OnSelection(ListState& s, int row, bool selected)
 {
     if (!s.table || row < 0 || row >= static_cast<int>(s.cells.size()))
@@ -131,20 +158,8 @@ void OnSelection(ListState& s, int row, bool selected)
         if (cell)
             atk_object_notify_state_change(cell, ATK_STATE_SELECTED, selected);
     g_signal_emit_by_name(s.table, "selection-changed");
-}
-
-void OnFocus(ListState& s, int row)
-{
-    if (!s.table || !s.HasFocus())
-        return;
-    AtkObject* cell = s.Cell(row, 0);
-    if (!cell || cell == s.focused)
-        return;
-    if (s.focused)
-        atk_object_notify_state_change(s.focused, ATK_STATE_FOCUSED, FALSE);
-    s.focused = cell;
-    atk_object_notify_state_change(cell, ATK_STATE_FOCUSED, TRUE);
-    g_signal_emit_by_name(s.table, "active-descendant-changed", cell);
+    s.focusImplicit = false;
+    UpdateFocusCell(s);
 }
 
 GQuark NamedQuark()
@@ -175,16 +190,50 @@ void WatchLabels(GtkWidget* widget)
 
 void OnFocusOut(ListState& s)
 {
-    if (s.table && s.focused)
-        atk_object_notify_state_change(s.focused, ATK_STATE_FOCUSED, FALSE);
-    s.focused = nullptr;
+    s.focusReported = false;
+    UpdateFocusCell(s);
 }
 
-void OnFocusIn(ListState& s)
+// GTK reports a widget's focus to screen readers twice: from the focus-in
+// event and again on idle (the focus tracker). A screen reader takes the
+// second for the real one, so whatever a widget reports in between (a
+// focused cell, an entry's selected text) comes before the focus itself and
+// is read as a mere caret or selection move. Reporting to the focus tracker
+// at once makes the idle report a repeat, which the tracker drops.
+void ReportFocus(GtkWidget* widget)
 {
-    OnFocusOut(s);
-    if (s.list)
-        OnFocus(s, s.FocusedRow());
+    if (AtkObject* accessible = gtk_widget_get_accessible(widget)) {
+        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+        atk_focus_tracker_notify(accessible);
+        G_GNUC_END_IGNORE_DEPRECATIONS
+    }
+}
+
+gboolean OnEntryFocusIn(GtkWidget* widget, GdkEvent*, gpointer)
+{
+    ReportFocus(widget);
+    return FALSE;
+}
+
+// Back in the list: once the list's own focus is reported, its focused row
+// is, as GTK's tree view does on focus-in.
+gboolean OnListFocusIn(GtkWidget* widget, GdkEvent*, gpointer)
+{
+    auto* held = static_cast<std::shared_ptr<ListState>*>(g_object_get_qdata(G_OBJECT(widget), StateQuark()));
+    if (!held || !(*held)->list || !(*held)->table || (*held)->focusReported)
+        return FALSE;
+    ReportFocus(widget);
+    (*held)->focusReported = true;
+    UpdateFocusCell(**held);
+    return FALSE;
+}
+
+// The widget may go before the list does.
+void OnWidgetDestroy(GtkWidget* widget, gpointer)
+{
+    if (auto* held =
+            static_cast<std::shared_ptr<ListState>*>(g_object_get_qdata(G_OBJECT(widget), StateQuark())))
+        (*held)->Forget();
 }
 
 // Handles a notification and passes it on, never consuming it: the dialog
@@ -227,6 +276,7 @@ void ExposeListAsTable(wxListCtrl* list)
     state->header = header;
     g_object_set_qdata_full(G_OBJECT(widget), StateQuark(), new std::shared_ptr<ListState>(state),
                             [](gpointer held) { delete static_cast<std::shared_ptr<ListState>*>(held); });
+    g_signal_connect(widget, "destroy", G_CALLBACK(OnWidgetDestroy), nullptr);
     HookClass(widget);
 
     const auto row = [](const wxListEvent& event) { return static_cast<int>(event.GetIndex()); };
@@ -239,10 +289,22 @@ void ExposeListAsTable(wxListCtrl* list)
            [state, row](wxListEvent& event) { OnSelection(*state, row(event), true); });
     PassOn(list, wxEVT_LIST_ITEM_DESELECTED,
            [state, row](wxListEvent& event) { OnSelection(*state, row(event), false); });
-    PassOn(list, wxEVT_LIST_ITEM_FOCUSED, [state, row](wxListEvent& event) { OnFocus(*state, row(event)); });
-    // Back in the list, a screen reader hears which row has the focus.
-    PassOn(body, wxEVT_SET_FOCUS, [state](wxFocusEvent&) { OnFocusIn(*state); });
+    PassOn(list, wxEVT_LIST_ITEM_FOCUSED, [state](wxListEvent&) { UpdateFocusCell(*state); });
+    // Until the list's own focus is reported (OnListFocusIn), its cell waits.
+    PassOn(body, wxEVT_SET_FOCUS, [state](wxFocusEvent&) {
+        OnFocusOut(*state);
+        state->focusImplicit = state->FocusedRow() < 0;
+    });
     PassOn(body, wxEVT_KILL_FOCUS, [state](wxFocusEvent&) { OnFocusOut(*state); });
+    // Should GTK not run the handlers after wx's (a handler that stops the
+    // focus event), the cell still follows once the event is over.
+    PassOn(body, wxEVT_SET_FOCUS, [state, body](wxFocusEvent&) {
+        body->CallAfter([weak = std::weak_ptr<ListState>(state)] {
+            auto s = weak.lock();
+            if (s && s->body && s->table && !s->focusReported)
+                OnListFocusIn(FocusWidget(s->body), nullptr, nullptr);
+        });
+    });
     // Whichever goes first, nothing is read from the list after it.
     const auto forget = [state](wxWindowDestroyEvent&) { state->Forget(); };
     PassOn(list, wxEVT_DESTROY, forget, list->GetId());
@@ -259,6 +321,10 @@ void SetAccessibleName(wxWindow* control, const wxString& name)
     // wx makes a label the mnemonic label of the next control in tab order
     // (on idle, again whenever the order changes), and ATK turns that into
     // "labelled by". A named control keeps no such label.
+    // A named entry's focus reaches the screen reader before the text
+    // GTK selects in it, so its name and role are read, then its text.
+    if (GTK_IS_ENTRY(widget) && !g_object_get_qdata(G_OBJECT(widget), NamedQuark()))
+        g_signal_connect_after(widget, "focus-in-event", G_CALLBACK(OnEntryFocusIn), nullptr);
     g_object_set_qdata(G_OBJECT(widget), NamedQuark(), GINT_TO_POINTER(1));
     if (GtkWidget* top = gtk_widget_get_toplevel(widget))
         WatchLabels(top);

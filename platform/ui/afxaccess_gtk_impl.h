@@ -46,6 +46,12 @@ struct ListState {
     std::vector<AtkObject*> headers;             // owned, one per column
     std::vector<std::vector<AtkObject*>> cells;  // owned, per row; null until asked for
     AtkObject* focused = nullptr;                // the cell last announced as focused
+    // The list's focus has been reported for the list itself, so its cell
+    // may follow (until the list loses the focus again).
+    bool focusReported = false;
+    // The list came by the focus with no focused row: the row wx then marks
+    // by itself is not the user's until a key or click selects it.
+    bool focusImplicit = false;
 
     ~ListState()
     {
@@ -57,12 +63,17 @@ struct ListState {
     int Columns() const { return list ? list->GetColumnCount() : 0; }
     // Objects of rows or columns that went away become defunct.
     void DropCells();
+    // The list or its widget goes: nothing is read from it any more, and the
+    // table lets go of the widget (a screen reader may hold it a while).
     void Forget()
     {
         list = nullptr;
         body = nullptr;
         header = nullptr;
+        focusReported = false;
         DropCells();
+        if (table)
+            gtk_accessible_set_widget(GTK_ACCESSIBLE(table), nullptr);
     }
     // Keeps the caches as long as the list and its columns.
     void Sync();

@@ -1,5 +1,6 @@
 // The host list as screen readers see it on GTK (ATK, read in-process): a
 // table over the list, following its rows, selection and clearing.
+#include "platform/ui/afxcontrols.h"
 #include "tests/support/guitest.h"
 #include "tests/ui/testdlg.h"
 
@@ -102,6 +103,43 @@ TEST(ListTable, ATableOverTheListFollowingRowsSelectionAndClearing)
         EXPECT_TRUE(HasState(newest, ATK_STATE_DEFUNCT));
         g_object_unref(older);
         g_object_unref(newest);
+        d.EndDialog(IDCANCEL);
+    });
+}
+
+// A screen reader may hold a cell (and through it the table) for a while
+// after the list is gone: both then say they are defunct and read nothing
+// from the list or its widget.
+TEST(ListTable, ACellHeldPastTheListReadsNothingOfIt)
+{
+    CProbeDlg dlg;
+    RunModal(dlg, [&](CDialog& d) {
+        wxWindow* parent = FindControlAs<wxListCtrl>(d, IDC_HOST_LIST)->GetParent();
+        auto* list = new wxListCtrl(parent, wxID_ANY, wxDefaultPosition, wxSize(200, 100), wxLC_REPORT);
+        afx::ExposeListAsTable(list);
+        list->InsertColumn(0, L"IP");
+        list->InsertItem(0, L"10.0.0.1");
+        AtkObject* table =
+            FindRole(gtk_widget_get_accessible(static_cast<GtkWidget*>(list->GetHandle())), ATK_ROLE_TABLE);
+        ASSERT_TRUE(table);
+        AtkObject* cell = atk_table_ref_at(ATK_TABLE(table), 0, 0);
+        ASSERT_TRUE(cell);
+        EXPECT_EQ(Name(cell), "10.0.0.1");
+
+        delete list;
+        EXPECT_TRUE(HasState(cell, ATK_STATE_DEFUNCT));
+        table = atk_object_get_parent(cell);
+        ASSERT_TRUE(table);
+        EXPECT_TRUE(HasState(table, ATK_STATE_DEFUNCT));
+        EXPECT_EQ(atk_table_get_n_rows(ATK_TABLE(table)), 0);
+        EXPECT_EQ(atk_object_get_n_accessible_children(table), 0);
+        atk_object_get_name(table);
+        if (AtkRelationSet* relations = atk_object_ref_relation_set(table))
+            g_object_unref(relations);
+        gint x = 0, y = 0, w = 0, h = 0;
+        atk_component_get_extents(ATK_COMPONENT(cell), &x, &y, &w, &h, ATK_XY_SCREEN);
+        EXPECT_EQ(w, -1);
+        g_object_unref(cell);
         d.EndDialog(IDCANCEL);
     });
 }
