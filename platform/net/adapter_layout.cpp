@@ -1,5 +1,7 @@
 #include "platform/net/adapter_layout.h"
 
+#include "platform/net/adapter_order.h"
+
 #include <arpa/inet.h>
 #include <net/if.h>
 #include <net/if_arp.h>
@@ -89,23 +91,17 @@ void AttachDefaultRoutes(std::vector<AdapterFacts>& adapters, const std::vector<
 void OrderAdapters(std::vector<AdapterFacts>& adapters)
 {
     std::erase_if(adapters, IsLoopback);
-    const AdapterFacts* lead = nullptr;
-    for (const AdapterFacts& adapter : adapters) {
-        if (IsActive(adapter) && adapter.holdsDefaultRoute &&
-            (lead == nullptr || adapter.defaultMetric < lead->defaultMetric ||
-             (adapter.defaultMetric == lead->defaultMetric && adapter.index < lead->index)))
-            lead = &adapter;
-    }
-    const std::uint32_t leadIndex = lead ? lead->index : 0;
-    const auto rank = [leadIndex](const AdapterFacts& a) {
-        if (!IsActive(a))
-            return 2;
-        return leadIndex != 0 && a.index == leadIndex ? 0 : 1;
-    };
-    std::stable_sort(adapters.begin(), adapters.end(), [&](const AdapterFacts& a, const AdapterFacts& b) {
-        const int ra = rank(a), rb = rank(b);
-        return ra != rb ? ra < rb : a.index < b.index;
-    });
+    // Linux's own order of interfaces is their index.
+    std::stable_sort(adapters.begin(), adapters.end(),
+                     [](const AdapterFacts& a, const AdapterFacts& b) { return a.index < b.index; });
+    std::vector<OrderFacts> facts;
+    for (const AdapterFacts& adapter : adapters)
+        facts.push_back({IsActive(adapter), adapter.holdsDefaultRoute, adapter.defaultMetric});
+    std::vector<AdapterFacts> ordered;
+    ordered.reserve(adapters.size());
+    for (std::size_t i : ShownOrder(facts))
+        ordered.push_back(std::move(adapters[i]));
+    adapters = std::move(ordered);
 }
 
 ULONG RequiredLength(const std::vector<AdapterFacts>& adapters)

@@ -36,11 +36,10 @@ struct AdapterFacts {
 // but add no gateway.
 void AttachDefaultRoutes(std::vector<AdapterFacts>& adapters, const std::vector<nl::DefaultRoute>& defaults);
 
-// Drops loopback, then orders: adapters that are up, running and have an
-// IPv4 address first, the one with the lowest-metric default route leading
-// them; then everything else; by interface index within each group. So the
-// first record is the adapter that leads to the LAN even next to bridges
-// and container interfaces.
+// Drops loopback, then orders by the shared rule (adapter_order.h), with the
+// interface index as the system's order. So the first record is the
+// adapter that leads to the LAN even next to bridges and container
+// interfaces.
 void OrderAdapters(std::vector<AdapterFacts>& adapters);
 
 // Bytes the records of `adapters` take in a caller's buffer.

@@ -9,8 +9,17 @@
 #ifdef _WIN32
 
 #include <winsock2.h>
-// winsock2.h first: iphlpapi.h needs its types.
+// winsock2.h first: iphlpapi.h needs its types, and ws2ipdef.h's for the
+// route and interface tables (netioapi.h).
+#include <ws2ipdef.h>
+// Not sorted with the above.
 #include <iphlpapi.h>
+
+// The system's records in the order the program lists adapters in on every
+// system (platform/net/windows/adapters_windows.cpp); the name stands for it
+// as the system's own headers map a name to its A or W form.
+DWORD OrderedAdaptersInfo(PIP_ADAPTER_INFO buffer, PULONG length);
+#define GetAdaptersInfo OrderedAdaptersInfo
 
 #else
 

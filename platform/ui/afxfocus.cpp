@@ -1,10 +1,15 @@
 // The keyboard focus and the tab order of a dialog's controls.
 #include "platform/ui/afxdlgimpl.h"
+#include "platform/ui/readonlyedit.h"
 
 #include <wx/textctrl.h>
 
 #include <algorithm>
 #include <vector>
+
+// Here, with the tab order: a template's subclass is found by name only, and
+// this object file is always linked.
+wxIMPLEMENT_DYNAMIC_CLASS(CReadOnlyEdit, wxTextCtrl);
 
 namespace {
 

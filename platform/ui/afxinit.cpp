@@ -1,6 +1,7 @@
 // Start and end of the framework.
 #include "platform/ui/afxinit.h"
 
+#include "platform/base/afxmodule.h"
 #include "platform/ui/afxwin.h"
 #include "platform/ui/uicall.h"
 #include "res/resource.h"
@@ -24,13 +25,10 @@ public:
     bool OnInit() override { return true; }
 };
 
-// The executable's name without directory and, as Windows names it, without
-// ".exe".
-std::string BaseName(const char* path)
+// The executable's name (UTF-8) without directory and, as Windows names it,
+// without ".exe".
+std::string BaseName(std::string name)
 {
-    if (!path || !*path)
-        return "Orvane";
-    std::string name(path);
     name.erase(0, name.find_last_of("/\\") + 1);
     if (name.size() > 4) {
         std::string suffix = name.substr(name.size() - 4);
@@ -75,7 +73,7 @@ bool AfxFrameworkStart(int& argc, char** argv)
 #undef AFX_REGISTER_NAME
     AfxLoadWindowResources();
 
-    const std::string name = BaseName(argc > 0 ? argv[0] : nullptr);
+    const std::string name = BaseName(AfxModulePathUtf8(argc > 0 ? argv[0] : nullptr));
     if (CWinApp* app = AfxGetApp(); app && app->m_strAppName.IsEmpty())
         app->m_strAppName = CString(GbkFromUtf8(name));
     wxTheApp->SetAppName(wxString::FromUTF8(name));
@@ -100,7 +98,7 @@ int AfxWinMain(int argc, char** argv)
     }
     if (!AfxFrameworkStart(argc, argv)) {
         std::fprintf(stderr, "%s: cannot open the display (is DISPLAY set?)\n",
-                     BaseName(argc > 0 ? argv[0] : nullptr).c_str());
+                     BaseName(AfxModulePathUtf8(argc > 0 ? argv[0] : nullptr)).c_str());
         return 1;
     }
     // InitInstance runs the program; FALSE (or TRUE: there are no modeless

@@ -1,15 +1,17 @@
 // Drives Orvane's main dialog from another process under Wine, the way a
-// person would, through the controls' own messages: a click is BM_CLICK or
-// the mouse messages, a keystroke WM_CHAR to the focused control. Each
-// command waits for what it caused (a window, a focus, a text) and prints
-// what it found as UTF-8; status 0 when the dialog behaved.
+// person would: keys go in through the system's input (SendInput) to the
+// dialog in the foreground; a click is BM_CLICK. Each command waits for what
+// it caused (a window, a focus, a text) and prints what it found as UTF-8;
+// status 0 when the dialog behaved.
 //
 //   dialog_driver fields             waits for the dialog; prints id=text of 1001..1005
+//   dialog_driver tab-cycle          presses Tab until the focus is back where it was;
+//                                    prints the id focused at the start and after each Tab
+//   dialog_driver keys KEY...        presses each KEY: "tab", "space", or a run of
+//                                    characters typed one by one; prints id=text of the
+//                                    octet fields 1006..1011 and the id focused at the end
 //   dialog_driver wake-empty         clicks Wake; prints the message box's caption and
 //                                    texts; closes the box with its OK button
-//   dialog_driver type-mac HEX12     clicks into 1006 and types the twelve digits;
-//                                    prints the id of the control focused at the end
-//   dialog_driver wake               clicks the focused control, which must be Wake
 //   dialog_driver exit               clicks Exit (no wait: the process ends)
 #include <windows.h>
 
@@ -161,36 +163,87 @@ int WakeEmpty(HWND dialog)
     return 0;
 }
 
-int TypeMac(HWND dialog, const char* hex)
+int FocusedId(HWND dialog)
 {
-    if (std::string(hex).size() != 12)
-        return Fail("type-mac wants twelve hexadecimal digits");
-    HWND first = GetDlgItem(dialog, kFirstOctet);
-    SendMessageW(first, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
-    SendMessageW(first, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
-    if (!WaitFor([&] { return FocusOf(dialog) == first; }))
-        return Fail("the first octet field did not take the focus");
-    for (const char* c = hex; *c; ++c) {
-        // Sent, so the field and the dialog's handler are done on return.
-        HWND focus = FocusOf(dialog);
-        if (!focus)
-            return Fail("nothing has the focus");
-        SendMessageW(focus, WM_CHAR, static_cast<WPARAM>(*c), 1);
+    HWND focus = FocusOf(dialog);
+    return focus ? GetDlgCtrlID(focus) : 0;
+}
+
+// Keys go to the foreground window's focus, as a person's do.
+bool BringToFront(HWND dialog)
+{
+    SetForegroundWindow(dialog);
+    return WaitFor([&] { return GetForegroundWindow() == dialog; });
+}
+
+void Press(WORD key)
+{
+    INPUT input[2] = {};
+    input[0].type = input[1].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = input[1].ki.wVk = key;
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof(INPUT));
+}
+
+// Tab, then wait for the focus to move.
+bool PressTab(HWND dialog)
+{
+    HWND from = FocusOf(dialog);
+    Press(VK_TAB);
+    return WaitFor([&] { return FocusOf(dialog) != from; });
+}
+
+// One character, then wait for the focused field's text or the focus to
+// change. The text is read through the dialog's thread, so the handlers the
+// character started have run by then.
+bool Type(HWND dialog, char c)
+{
+    const SHORT key = VkKeyScanA(c);
+    if (key == -1)
+        return false;
+    HWND field = FocusOf(dialog);
+    const std::wstring before = field ? Text(field) : std::wstring();
+    Press(static_cast<WORD>(key & 0xff));
+    return WaitFor([&] { return FocusOf(dialog) != field || (field && Text(field) != before); });
+}
+
+int TabCycle(HWND dialog)
+{
+    if (!BringToFront(dialog))
+        return Fail("the dialog did not come to the front");
+    HWND start = FocusOf(dialog);
+    std::printf("focus=%d\n", FocusedId(dialog));
+    for (int i = 0; i < 40; ++i) {
+        if (!PressTab(dialog))
+            return Fail("Tab did not move the focus");
+        std::printf("tab=%d\n", FocusedId(dialog));
+        if (FocusOf(dialog) == start)
+            return 0;
+    }
+    return Fail("Tab never came back to where it started");
+}
+
+int Keys(HWND dialog, int count, char** keys)
+{
+    if (!BringToFront(dialog))
+        return Fail("the dialog did not come to the front");
+    for (int i = 0; i < count; ++i) {
+        const std::string key = keys[i];
+        if (key == "tab") {
+            if (!PressTab(dialog))
+                return Fail("Tab did not move the focus");
+        } else if (key == "space") {
+            // What Space does (a click) is for the caller to wait for.
+            Press(VK_SPACE);
+        } else {
+            for (char c : key)
+                if (!Type(dialog, c))
+                    return Fail("a typed character changed nothing");
+        }
     }
     for (int id = kFirstOctet; id < kFirstOctet + 6; ++id)
         std::printf("%d=%s\n", id, Utf8(Text(GetDlgItem(dialog, id))).c_str());
-    HWND focus = FocusOf(dialog);
-    std::printf("focus=%d\n", focus ? GetDlgCtrlID(focus) : 0);
-    return 0;
-}
-
-int Wake(HWND dialog)
-{
-    HWND focus = FocusOf(dialog);
-    if (!focus || GetDlgCtrlID(focus) != kWake)
-        return Fail("Wake does not have the focus");
-    // Sent: the datagram has left when this returns.
-    SendMessageW(focus, BM_CLICK, 0, 0);
+    std::printf("focus=%d\n", FocusedId(dialog));
     return 0;
 }
 
@@ -199,7 +252,7 @@ int Wake(HWND dialog)
 int main(int argc, char** argv)
 {
     if (argc < 2)
-        return Fail("usage: dialog_driver fields|wake-empty|type-mac HEX12|wake|exit");
+        return Fail("usage: dialog_driver fields|tab-cycle|keys KEY...|wake-empty|exit");
     const std::string command = argv[1];
     HWND dialog = MainDialog();
     if (!dialog)
@@ -209,10 +262,10 @@ int main(int argc, char** argv)
         status = Fields(dialog);
     else if (command == "wake-empty")
         status = WakeEmpty(dialog);
-    else if (command == "type-mac" && argc == 3)
-        status = TypeMac(dialog, argv[2]);
-    else if (command == "wake")
-        status = Wake(dialog);
+    else if (command == "tab-cycle")
+        status = TabCycle(dialog);
+    else if (command == "keys")
+        status = Keys(dialog, argc - 2, argv + 2);
     else if (command == "exit")
         status = PostMessageW(GetDlgItem(dialog, kExit), BM_CLICK, 0, 0) ? 0 : Fail("Exit is missing");
     else

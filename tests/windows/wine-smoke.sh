@@ -4,10 +4,12 @@
 # Builds a lab (tools/orvane-lab), starts BUILD-DIR/Orvane.exe in its client
 # namespace under Xvfb and checks, driving the dialog with dialog_driver.exe:
 # the dialog comes up with the lab client's adapter in its fields (screenshot:
-# BUILD-DIR/wine-dialog.png), Wake with empty fields gives the message box,
-# twelve typed digits fill the octet fields and leave the focus on Wake, Wake
-# puts exactly one 108-byte datagram with that MAC on the lab's bridge
-# (captured there), and Exit ends the process with status 0.
+# BUILD-DIR/wine-dialog.png), Tab visits every control in the template's
+# order, eight Tabs and twelve typed digits fill the octet fields and leave
+# the focus on Wake, Space there puts exactly one 108-byte datagram with that
+# MAC on the lab's bridge (captured there), Exit ends the process with status
+# 0, and in a copy with a Chinese name Wake with empty fields gives the
+# message box, captioned with that name.
 #
 # Network safety: the whole Wine session (wineserver, which creates the
 # sockets, and every Windows process) starts inside the lab, through
@@ -39,6 +41,9 @@ pids=()
 finish() {
   local pid
   for pid in "${pids[@]}"; do kill -INT "$pid" 2>/dev/null || true; done
+  # A failure may leave the program running: end this prefix's Wine session.
+  [[ -n ${ORVANE_LAB_CLIENT:-} ]] &&
+    ip netns exec "$ORVANE_LAB_CLIENT" env WINEPREFIX="$prefix" wineserver -k 2>/dev/null
   wait 2>/dev/null || true
   ORVANE_LAB_QUIET=1 "$root/tools/orvane-lab" down "$lab" >/dev/null 2>&1 || true
   rm -rf "$tmp"
@@ -100,23 +105,27 @@ for pid in $(pgrep wineserver || true); do
 done
 ((servers == 1)) || fail "expected one wineserver for this prefix, found $servers"
 
-# 2. Wake with empty fields: the message box.
-box=$(driver wake-empty) || fail "no message box for empty fields"
-echo "$box" | sed 's/^/wine-smoke: box /'
-grep -qxF "text=You should fill in all MAC address fields" <<<"$box" || fail "wrong message box text"
-grep -qxF "caption=Orvane" <<<"$box" || fail "wrong message box caption"
+# 2. Tab from the list through every control, the read-only adapter fields
+# included, and back.
+order=$(driver tab-cycle) || fail "Tab did not go round the dialog"
+order=$(tr '\n' ' ' <<<"$order")
+note "tab order: $order"
+[[ $order == "focus=1000 tab=1001 tab=1002 tab=1003 tab=1004 tab=1005 tab=1013 tab=1014 \
+tab=1006 tab=1007 tab=1008 tab=1009 tab=1010 tab=1011 tab=1012 tab=1 tab=1000 " ]] ||
+  fail "tab order"
 
-# 3. Twelve digits, lower-case letters included: six upper-case octets, focus on Wake.
-typed=$(driver type-mac 024f52a0b1c2) || fail "typing the MAC failed"
+# 3. Eight Tabs to the first octet field and twelve digits, lower-case letters
+# included: six upper-case octets, focus on Wake.
+typed=$(driver keys tab tab tab tab tab tab tab tab 024f52a0b1c2) || fail "typing the MAC failed"
 echo "$typed" | sed 's/^/wine-smoke: typed /'
 for want in 1006=02 1007=4F 1008=52 1009=A0 1010=B1 1011=C2 focus=1012; do
   grep -qxF "$want" <<<"$typed" || fail "octet entry: expected $want"
 done
 
-# 4. Wake: exactly one datagram on the bridge.
-driver wake || fail "Wake could not be clicked"
+# 4. Space on Wake: exactly one datagram on the bridge.
+driver keys space >/dev/null || fail "Space could not be pressed"
 count() { tcpdump -r "$tmp/wake.pcap" -n 2>/dev/null | grep -c . || true; }
-for _ in $(seq 500); do
+for _ in $(seq 6000); do
   (($(count) >= 1)) && break
   sleep 0.02
 done
@@ -127,6 +136,19 @@ status=0
 wait "$orvane" || status=$?
 ((status == 0)) || fail "Orvane.exe ended with status $status: $(cat "$tmp/orvane.out")"
 note "Orvane.exe ended with status 0"
+
+# 6. A copy renamed in Chinese (outside the ANSI code page): Wake with empty
+# fields gives the message box, captioned with that name.
+cp "$build/Orvane.exe" "$tmp/唤醒工具.exe"
+inlab wine "$tmp/唤醒工具.exe" </dev/null >"$tmp/renamed.out" 2>&1 &
+orvane=$!
+box=$(driver wake-empty) || fail "no message box for empty fields"
+echo "$box" | sed 's/^/wine-smoke: box /'
+grep -qxF "text=You should fill in all MAC address fields" <<<"$box" || fail "wrong message box text"
+grep -qxF "caption=唤醒工具" <<<"$box" || fail "wrong message box caption"
+driver exit || fail "Exit could not be clicked"
+wait "$orvane" || fail "the renamed copy ended with a failure: $(cat "$tmp/renamed.out")"
+note "a copy named 唤醒工具.exe captions its boxes 唤醒工具"
 
 kill -INT "${pids[0]}"
 wait "${pids[0]}" 2>/dev/null || true
