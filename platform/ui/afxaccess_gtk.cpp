@@ -220,7 +220,7 @@ gboolean OnEntryFocusIn(GtkWidget* widget, GdkEvent*, gpointer)
 gboolean OnListFocusIn(GtkWidget* widget, GdkEvent*, gpointer)
 {
     auto* held = static_cast<std::shared_ptr<ListState>*>(g_object_get_qdata(G_OBJECT(widget), StateQuark()));
-    if (!held || !(*held)->list || !(*held)->table || (*held)->focusReported)
+    if (!held || !(*held)->list || !(*held)->table || (*held)->focusReported || !(*held)->HasFocus())
         return FALSE;
     ReportFocus(widget);
     (*held)->focusReported = true;
