@@ -25,6 +25,10 @@ if [[ -z ${SOURCE_DATE_EPOCH:-} ]]; then
   SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2>/dev/null || stat -c %Y "$root/packaging/changelog")
 fi
 export SOURCE_DATE_EPOCH
+# A compiler cache that makes source paths relative to its base directory
+# would put those (which depend on the build directory's depth) in the
+# debug information; with absolute paths the prefix maps below apply.
+unset CCACHE_BASEDIR
 CPPFLAGS=$(dpkg-buildflags --get CPPFLAGS)
 CXXFLAGS=$(dpkg-buildflags --get CXXFLAGS)
 LDFLAGS=$(dpkg-buildflags --get LDFLAGS)
