@@ -15,9 +15,8 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 what=${1:?usage: compare-builds.sh deb|windows}
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
-# Compiled for real: a compiler cache would hand the second build the first
-# one's objects (and rewrites paths by its own rules).
-unset CMAKE_CXX_COMPILER_LAUNCHER CMAKE_C_COMPILER_LAUNCHER
+# A compiler cache cannot hand the second build the first one's objects:
+# the command lines name the build directory (its prefix map).
 
 files=()
 case "$what" in

@@ -31,9 +31,8 @@ cd "$root"
   log "the tree has uncommitted changes; the release is made of the last commit ($(git rev-parse --short HEAD))"
 SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
 export SOURCE_DATE_EPOCH
-# Compiled for real: a compiler cache would hand the second build the first
-# one's objects (and rewrites paths by its own rules).
-unset CMAKE_CXX_COMPILER_LAUNCHER CMAKE_C_COMPILER_LAUNCHER
+# A compiler cache cannot hand the second build the first one's objects:
+# the command lines name the build directory (its prefix map).
 commit=$(git rev-parse HEAD)
 
 work=$root/dist/.work
