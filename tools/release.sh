@@ -69,7 +69,8 @@ build() {
 # msi_contents MSI DIR: the files it installs and its tables, as files.
 msi_contents() {
   mkdir -p "$2/files" "$2/tables"
-  msiextract -C "$2/files" "$1" >/dev/null
+  # (msiextract writes the icon streams into the current directory.)
+  (cd "$2/files" && msiextract -C . "$1" >/dev/null)
   local t
   # Not the summary information: wixl gives each package a new package code
   # and its creation time there.
@@ -90,7 +91,7 @@ compare() {  # compare A B: one line per file; non-zero if any differs
     if [[ $sa == "$sb" ]]; then
       same=identical
     elif [[ $name == *.msi ]]; then
-      msi_contents "$f" "$work/msi1" && msi_contents "$other" "$work/msi2"
+      msi_contents "$(realpath "$f")" "$work/msi1" && msi_contents "$(realpath "$other")" "$work/msi2"
       if diff -r "$work/msi1" "$work/msi2" >/dev/null; then
         same="differs as a file; identical files and tables"
       else
