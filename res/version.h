@@ -1,11 +1,14 @@
 // The executable's version record (file and product version, file name).
 #pragma once
 
-#define ORVANE_FILE_VERSION "1.0.0.1"
-#define ORVANE_PRODUCT_VERSION "1.0.0.1"
+// ORVANE_VERSION_TEXT and _NUMBERS: the project's version (top CMakeLists.txt).
+#include "orvane_version.h"
+
+#define ORVANE_FILE_VERSION ORVANE_VERSION_TEXT
+#define ORVANE_PRODUCT_VERSION ORVANE_VERSION_TEXT
 #define ORVANE_ORIGINAL_FILENAME "Orvane"
-// The same version as the numbers of a Windows version resource.
-#define ORVANE_VERSION_NUMBERS 1, 0, 0, 1
+#define ORVANE_PRODUCT_NAME "Orvane"
+#define ORVANE_COMPANY_NAME "The Orvane developers"
 
 #ifndef RC_INVOKED
 

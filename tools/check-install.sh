@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# check-install.sh [PACKAGE.deb]
+# check-install.sh [SUITE] [PACKAGE.deb]
 #
-# Installs the Debian package into a fresh minimal Debian 12 root, the way a
-# user would (apt-get install ./orvane_*.deb, dependencies from the Debian
-# mirror this machine uses), and checks there:
+# Installs the Debian package into a fresh minimal Debian root of SUITE
+# (bookworm, the default, or trixie: Debian 12 or 13), the way a user would
+# (apt-get install ./orvane_*.deb, dependencies from the Debian mirror this
+# machine uses), and checks there:
 #   - /usr/bin/orvane has CAP_NET_RAW in its permitted set (getcap);
 #   - the menu entry, icons, AppStream data and manual page are where the
 #     desktop and man look for them, and the icon theme's cache knows the icon;
@@ -13,7 +14,7 @@
 #   - apt-get purge orvane leaves no file of the package behind.
 # Without an argument it builds the package first (tools/build-deb.sh).
 #
-# The minimal root (debootstrap --variant=minbase bookworm) is kept as a tar
+# The minimal root (debootstrap --variant=minbase SUITE) is kept as a tar
 # file in /var/cache/orvane, with the downloaded packages, so later runs
 # skip debootstrap. Needs root. Sends nothing on any network: the program
 # runs in a network namespace of its own with only a loopback interface,
@@ -24,8 +25,14 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 top=$(dirname "$here")
 cache=${ORVANE_CHECK_CACHE:-/var/cache/orvane}
-base_tar=$cache/bookworm-root.tar
-shot=${ORVANE_CHECK_SHOT:-$top/build-deb/check-install.png}
+suite=bookworm
+case "${1:-}" in
+  bookworm | trixie) suite=$1; shift ;;
+  *.deb | "") ;;
+  *) echo "usage: $0 [bookworm | trixie] [PACKAGE.deb]" >&2; exit 2 ;;
+esac
+base_tar=$cache/$suite-root.tar
+shot=${ORVANE_CHECK_SHOT:-$top/build-deb/check-install-$suite.png}
 
 [[ $(id -u) -eq 0 ]] || { echo "check-install: needs root (debootstrap, chroot, mounts)" >&2; exit 2; }
 
@@ -33,7 +40,7 @@ shot=${ORVANE_CHECK_SHOT:-$top/build-deb/check-install.png}
 # the script ends, the kernel takes them away with it, and the machine's
 # own mount table never sees them.
 if [[ -z ${ORVANE_CHECK_PRIVATE:-} ]]; then
-  ORVANE_CHECK_PRIVATE=1 exec unshare --mount --propagation private "${BASH_SOURCE[0]}" "$@"
+  ORVANE_CHECK_PRIVATE=1 exec unshare --mount --propagation private "${BASH_SOURCE[0]}" "$suite" "$@"
 fi
 
 deb=${1:-}
@@ -65,25 +72,29 @@ check() {  # check "what" COMMAND...: one counted item
   fi
 }
 
-# The Debian mirror as this machine's apt has it.
+# The Debian mirror as this machine's apt has it, for the suite checked
+# (bookworm-updates becomes trixie-updates, and so on).
 debian_sources() {
-  local f
-  for f in /etc/apt/sources.list.d/*.sources; do
-    [[ -f $f ]] && grep -q '^URIs:.*debian' "$f" && { cat "$f"; return; }
-  done
-  grep -hE '^deb .*debian' /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null || true
+  local f host
+  host=$(. /etc/os-release && echo "$VERSION_CODENAME")
+  {
+    for f in /etc/apt/sources.list.d/*.sources; do
+      [[ -f $f ]] && grep -q '^URIs:.*debian' "$f" && { cat "$f"; return; }
+    done
+    grep -hE '^deb .*debian' /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null || true
+  } | sed -E "s/\b$host(-|\b)/$suite\1/g"
 }
 mirror=$(debian_sources | sed -nE 's#^(URIs:|deb( \[[^]]*\])?) *(https?://[^ ]*/debian)/?( .*)?$#\3#p' | head -1)
 mirror=${mirror:-http://deb.debian.org/debian}
 
 mkdir -p "$cache/apt-archives/partial"
 if [[ ! -f $base_tar ]]; then
-  echo "=== making the minimal Debian 12 root ($mirror)"
+  echo "=== making the minimal $suite root ($mirror)"
   fresh=$(mktemp -d /var/tmp/orvane-debootstrap.XXXXXX)
-  debootstrap --variant=minbase --cache-dir="$cache/apt-archives" bookworm "$fresh" "$mirror" \
-    >"$cache/debootstrap.log" 2>&1 || {
-    tail -20 "$cache/debootstrap.log"
-    echo "check-install: debootstrap failed (log: $cache/debootstrap.log)"
+  debootstrap --variant=minbase --cache-dir="$cache/apt-archives" "$suite" "$fresh" "$mirror" \
+    >"$cache/debootstrap-$suite.log" 2>&1 || {
+    tail -20 "$cache/debootstrap-$suite.log"
+    echo "check-install: debootstrap failed (log: $cache/debootstrap-$suite.log)"
     exit 1
   }
   chmod 755 "$fresh"  # mktemp made it private; it is the root directory
@@ -283,6 +294,6 @@ check "the icon theme's cache forgot the icon" \
   bash -c "! grep -qs org.orvane.Orvane '$root/usr/share/icons/hicolor/icon-theme.cache'"
 check "dpkg knows no orvane any more" bash -c "! chroot '$root' dpkg-query -W orvane >/dev/null 2>&1"
 
-echo "check-install: $passed passed, $failed failed"
+echo "check-install ($suite): $passed passed, $failed failed"
 echo "$passed passed, $failed failed"
 ((failed == 0))

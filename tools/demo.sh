@@ -14,7 +14,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 [[ $(id -u) -eq 0 ]] || { echo "demo: needs root (it builds network namespaces)"; exit 1; }
 
-tools/install-deps.sh
+tools/install-deps.sh --test
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --target Orvane arp-responder -j"$(nproc)"
 

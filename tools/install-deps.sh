@@ -1,35 +1,44 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package that building, running and testing Orvane
-# needs (--windows: also for testing the Windows build). Quick when they are
-# all there already: apt is only asked about the missing ones. Needs root (or
+# Installs the Debian 12 packages Orvane needs. Quick when they are all
+# there already: apt is only asked about the missing ones. Needs root (or
 # sudo).
+#   (no option)  building and running the program (tools/run.sh)
+#   --test       also the test and packaging tools (tools/test-all.sh,
+#                tools/build-deb.sh, tools/release.sh, tools/demo.sh)
+#   --windows    also Wine, for the tests of the Windows build (implies
+#                --test; the cross toolchain comes with tools/build-windows.sh)
 set -euo pipefail
 
 packages=(
   build-essential g++ cmake pkg-config
-  clang-format                          # the tree's one style, checked by CI
-  clang libclang-rt-14-dev              # the fuzz targets (libFuzzer)
   libwxgtk3.2-dev libgtk-3-dev          # the dialog toolkit (wxWidgets on GTK 3)
   libmnl-dev                            # rtnetlink messages (routes, neighbours)
   libcap-dev                            # raising CAP_NET_RAW around one socket call
-  libgtest-dev googletest               # the tests
-  xvfb xauth openbox x11-utils          # headless display, window manager, xwininfo
+  librsvg2-bin                          # rsvg-convert: the icon's PNG sizes
   fonts-wqy-microhei                    # the dialog's Chinese text
-  imagemagick                           # screenshots (import)
+  xvfb xauth x11-utils imagemagick      # no display: run.sh's screenshot instead
+)
+test_packages=(
+  clang-format                          # the tree's one style, checked by CI
+  clang libclang-rt-14-dev              # the fuzz targets (libFuzzer)
+  libgtest-dev googletest               # the tests
+  openbox                               # a window manager for the GUI tests
   at-spi2-core python3-pyatspi dbus     # reading the dialog as a screen reader does
   orca                                  # the screen reader itself, in the tests
   iproute2 util-linux procps            # the network lab (ip, nsenter, setpriv)
   arp-scan tcpdump                      # benchmark peer, capturing in the lab
-  librsvg2-bin                          # rsvg-convert: the icon's PNG sizes
   dpkg-dev file                         # the package: dpkg-shlibdeps, dpkg-buildflags
   lintian desktop-file-utils appstream  # checking the package, menu entry, metadata
   debootstrap                           # tools/check-install.sh: a fresh Debian root
+  wixl msitools zip                     # the Windows installer and archive (release.sh)
+  diffoscope-minimal                    # release.sh --check: what differs between builds
 )
-# --windows: also Wine, for the tests of the Windows build (the cross
-# toolchain comes with tools/build-windows.sh).
-if [[ ${1:-} == --windows ]]; then
-  packages+=(wine wine64 fonts-wine)
-fi
+case "${1:-}" in
+  --test) packages+=("${test_packages[@]}") ;;
+  --windows) packages+=("${test_packages[@]}" wine wine64 fonts-wine) ;;
+  "") ;;
+  *) echo "usage: $0 [--test | --windows]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# msi-check.sh BUILD-DIR: the installer BUILD-DIR/dist/Orvane-*-win64.msi
+# under Wine, as a user installs and removes it:
+#   msiexec /i ... /qn puts Orvane.exe (the shipped, stripped one) and its
+#   documents under Program Files\Orvane, a Start-menu shortcut and the
+#   uninstall entry with name, version and publisher;
+#   the installed program passes the Wine smoke test (wine-smoke.sh);
+#   msiexec /x ... /qn leaves no file, shortcut or registry key behind.
+# Wine runs in a lab (tools/orvane-lab), as everything of the Windows build
+# does. Needs root and the .msi (wixl); exits 77 (skipped) otherwise.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+build=$(cd "${1:?usage: msi-check.sh BUILD-DIR}" && pwd)
+[[ $(id -u) -eq 0 ]] || { echo "msi-check: needs root (lab namespaces); skipped"; exit 77; }
+msi=$(ls "$build"/dist/Orvane-*-win64.msi 2>/dev/null | head -1)
+[[ -n $msi ]] || { echo "msi-check: no .msi in $build/dist (wixl not installed); skipped"; exit 77; }
+if [[ -z ${DISPLAY:-} ]]; then
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "${BASH_SOURCE[0]}" "$build"
+fi
+fail() { echo "msi-check: FAILED: $*"; exit 1; }
+note() { echo "msi-check: $*"; }
+
+labexec=$build/host/lab-exec
+if [[ ! -x $labexec || $root/tools/lab-exec.cpp -nt $labexec || $root/tools/labguard.cpp -nt $labexec ]]; then
+  mkdir -p "$build/host"
+  c++ -std=c++20 -O2 -I"$root" "$root/tools/lab-exec.cpp" "$root/tools/labguard.cpp" -o "$labexec"
+fi
+
+tmp=$(mktemp -d /tmp/orvane-msi-check.XXXXXX)
+lab=orvm$$
+finish() {
+  [[ -z ${ORVANE_LAB_CLIENT:-} ]] || inlab wineserver -k >/dev/null 2>&1 || true
+  ORVANE_LAB_QUIET=1 "$root/tools/orvane-lab" down "$lab" >/dev/null 2>&1 || true
+  rm -rf "$tmp"
+}
+trap finish EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+"$root/tools/wine-run.sh" --prefix "$build/wine-prefix" --prepare
+prefix=$tmp/smoke/wine-prefix
+mkdir -p "$tmp/smoke"
+cp -a "$build/wine-prefix" "$prefix"
+rm -f "$prefix/wineserver"
+
+eval "$(ORVANE_LAB_QUIET=1 "$root/tools/orvane-lab" up "$lab")"
+inlab() {
+  ip netns exec "$ORVANE_LAB_CLIENT" "$labexec" env WINEPREFIX="$prefix" WINEDEBUG=-all \
+    WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64 DISPLAY="$DISPLAY" "$@"
+}
+reg_query() { inlab wine reg query "$@" 2>/dev/null | tr -d '\r'; }
+
+code=$(msiinfo export "$msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" {print $2}')
+version=$(msiinfo export "$msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductVersion" {print $2}')
+[[ -n $code ]] || fail "no ProductCode in $msi"
+uninstall_key="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$code"
+dir=$prefix/drive_c/Program\ Files/Orvane
+shortcuts() { find "$prefix/drive_c" -iname 'Orvane.lnk' 2>/dev/null; }
+
+# 1. Install.
+note "msiexec /i $(basename "$msi") /qn"
+inlab wine msiexec /i "Z:${msi//\//\\}" /qn || fail "msiexec /i ended with status $?"
+inlab wineserver -w
+for f in Orvane.exe LICENSE.txt THIRD-PARTY-NOTICES.txt README.txt; do
+  [[ -f $dir/$f ]] || fail "Program Files\\Orvane\\$f not installed"
+done
+cmp -s "$dir/Orvane.exe" "$build/dist/Orvane.exe" || fail "the installed Orvane.exe is not the shipped one"
+note "installed: $(cd "$dir" && ls | tr '\n' ' ')"
+link=$(shortcuts)
+[[ -n $link ]] || fail "no Start-menu shortcut"
+note "shortcut: ${link#"$prefix/"}"
+entry=$(reg_query "$uninstall_key") || fail "no uninstall entry $uninstall_key"
+grep -E 'DisplayName|DisplayVersion|Publisher|DisplayIcon' <<<"$entry" | sed 's/^ */msi-check: uninstall entry: /'
+grep -qE 'DisplayName\s+REG_SZ\s+Orvane$' <<<"$entry" || fail "uninstall entry: no DisplayName Orvane"
+grep -qE "DisplayVersion\s+REG_SZ\s+$version" <<<"$entry" || fail "uninstall entry: no DisplayVersion $version"
+grep -qE 'Publisher\s+REG_SZ\s+The Orvane developers$' <<<"$entry" || fail "uninstall entry: no Publisher"
+# The shortcut's and the entry's icon: kept by Windows Installer for the product.
+icon=$(find "$prefix/drive_c/windows/Installer" -ipath "*$code*" -iname 'orvane.ico' | head -1)
+[[ -n $icon ]] || fail "the product's icon is not installed"
+note "icon: ${icon#"$prefix/"}"
+
+# 2. The installed program passes the smoke test (in a copy of this prefix).
+ln -s "$dir/Orvane.exe" "$tmp/smoke/Orvane.exe"
+ln -s "$build/dialog_driver.exe" "$tmp/smoke/dialog_driver.exe"
+ln -s "$build/host" "$tmp/smoke/host"
+touch "$prefix/.orvane-ready"
+"$root/tests/windows/wine-smoke.sh" "$tmp/smoke" | sed 's/^/msi-check: /' || fail "the installed program failed the smoke test"
+
+# 3. Uninstall: nothing left.
+note "msiexec /x $code /qn"
+inlab wine msiexec /x "$code" /qn || fail "msiexec /x ended with status $?"
+inlab wineserver -w
+left=$(find "$prefix/drive_c" -iname '*orvane*' -not -path '*/windows/Installer/*.msi' 2>/dev/null || true)
+[[ -z $left ]] || fail "left after uninstall: $left"
+! reg_query "$uninstall_key" >/dev/null || fail "the uninstall entry is still there"
+! reg_query 'HKLM\Software\Orvane' >/dev/null || fail "HKLM\\Software\\Orvane is still there"
+note "uninstalled: no file, shortcut, uninstall entry or registry key left"
+note "passed"
