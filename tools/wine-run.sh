@@ -41,4 +41,17 @@ if [[ ! -f $prefix/.orvane-ready ]]; then
 fi
 
 [[ $1 == --prepare ]] && exit 0
-exec wine "$@"
+# A client that reaches the prefix's server just as it shuts down (its idle
+# grace after the last client) is dropped with "wine client error"; the
+# program never ran, so it is started once more.
+err=$(mktemp)
+trap 'rm -f "$err"' EXIT
+status=0
+wine "$@" 2>"$err" || status=$?
+if ((status != 0)) && grep -q '^wine client error' "$err"; then
+  cat "$err" >&2
+  status=0
+  wine "$@" 2>"$err" || status=$?
+fi
+cat "$err" >&2
+exit "$status"
