@@ -24,8 +24,8 @@ std::string HomeDirectory()
     return {};
 }
 
-// The base directory: $XDG_STATE_HOME when it is absolute (the
-// specification says to ignore a relative one), else ~/.local/state.
+// The base directory: $XDG_STATE_HOME when it is absolute (the XDG base
+// directory rules say a relative one is to be ignored), else ~/.local/state.
 std::string StateBase()
 {
     if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg == '/')
