@@ -27,7 +27,7 @@ for name in ProductName CompanyName LegalCopyright FileDescription FileVersion P
     faults=$((faults + 1))
   fi
 done
-if strings "$exe" | grep -q '<dpiAwareness[^>]*>PerMonitorV2'; then
+if strings "$exe" | grep '<dpiAwareness[^>]*>PerMonitorV2' >/dev/null; then
   echo "release-files-check: manifest: per-monitor DPI aware (PerMonitorV2)"
 else
   echo "release-files-check: the manifest does not declare PerMonitorV2 DPI awareness"
