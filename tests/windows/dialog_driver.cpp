@@ -13,6 +13,8 @@
 //   dialog_driver wake-empty         clicks Wake; prints the message box's caption and
 //                                    texts; closes the box with its OK button
 //   dialog_driver exit               clicks Exit (no wait: the process ends)
+#include "dialog_window.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -21,66 +23,13 @@
 
 namespace {
 
-constexpr int kWaitMs = 120000;  // a bound for a loaded machine, not a measure
-constexpr int kWake = 1012;
 constexpr int kFirstOctet = 1006;
 constexpr int kExit = 1;
-
-std::string Utf8(const std::wstring& text)
-{
-    if (text.empty())
-        return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
-                        nullptr);
-    return out;
-}
-
-std::wstring Text(HWND window)
-{
-    // WM_GETTEXT, not GetWindowText: the window belongs to another process.
-    const auto length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const auto got = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<std::size_t>(got));
-    return text;
-}
-
-std::wstring ClassOf(HWND window)
-{
-    wchar_t name[256] = {};
-    GetClassNameW(window, name, 256);
-    return name;
-}
 
 int Fail(const char* what)
 {
     std::fprintf(stderr, "dialog_driver: %s\n", what);
     return 1;
-}
-
-// Polls `done` until it holds or kWaitMs pass. Only bounds a wait for
-// something that must happen; nothing is measured.
-template <class Done> bool WaitFor(Done done)
-{
-    for (int waited = 0; waited < kWaitMs; waited += 20) {
-        if (done())
-            return true;
-        Sleep(20);
-    }
-    return done();
-}
-
-HWND MainDialog()
-{
-    HWND found = nullptr;
-    WaitFor([&] {
-        found = FindWindowW(nullptr, L"Orvane");
-        return found != nullptr && IsWindowVisible(found) && GetDlgItem(found, kWake) != nullptr;
-    });
-    return found;
 }
 
 HWND FocusOf(HWND dialog)

@@ -6,6 +6,8 @@
 // control and per fault; status 0 when there is none.
 //
 //   dpi_check         waits for the dialog, then checks it once
+#include "dialog_window.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -15,38 +17,8 @@
 
 namespace {
 
-constexpr int kWaitMs = 120000;  // a bound for a loaded machine, not a measure
-constexpr int kWake = 1012;
 constexpr int kFirstOctet = 1006;
 constexpr int kLastOctet = 1011;
-
-std::string Utf8(const std::wstring& text)
-{
-    if (text.empty())
-        return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
-                        nullptr);
-    return out;
-}
-
-std::wstring Text(HWND window)
-{
-    const auto length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const auto got = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<std::size_t>(got));
-    return text;
-}
-
-std::wstring ClassOf(HWND window)
-{
-    wchar_t name[256] = {};
-    GetClassNameW(window, name, 256);
-    return name;
-}
 
 struct Control {
     HWND window;
@@ -106,14 +78,7 @@ int main()
     // Coordinates in physical pixels, whatever the display's DPI.
     SetProcessDPIAware();
 
-    HWND dialog = nullptr;
-    for (int waited = 0; waited <= kWaitMs; waited += 20) {
-        dialog = FindWindowW(nullptr, L"Orvane");
-        if (dialog != nullptr && IsWindowVisible(dialog) && GetDlgItem(dialog, kWake) != nullptr)
-            break;
-        dialog = nullptr;
-        Sleep(20);
-    }
+    HWND dialog = MainDialog();
     if (dialog == nullptr) {
         std::fprintf(stderr, "dpi_check: no dialog\n");
         return 2;
