@@ -16,7 +16,9 @@ cd "$root"
 what=${1:?usage: compare-builds.sh deb|windows}
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 # A compiler cache cannot hand the second build the first one's objects:
-# the command lines name the build directory (its prefix map).
+# the command lines name the build directory (its prefix map). It can hand
+# it an earlier run's second build of the same source, compared then; what
+# changed since is compiled in both and compared now.
 
 files=()
 case "$what" in

@@ -20,6 +20,7 @@ packages=(
 )
 test_packages=(
   clang-format                          # the tree's one style, checked by CI
+  ccache                                # CI's compiler cache (tools/test-all.sh)
   clang libclang-rt-14-dev              # the fuzz targets (libFuzzer)
   libgtest-dev googletest               # the tests
   openbox                               # a window manager for the GUI tests

@@ -35,6 +35,17 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 
 tools/install-deps.sh --test || { echo "test-all: installing packages failed"; echo "0 passed, 1 failed"; exit 1; }
+
+# Every tree compiles through ccache, kept beside the wxWidgets cache
+# (outside the checkout, so a fresh clone finds it warm). Its key is the
+# preprocessed source, the flags and the compiler: a changed file is always
+# compiled anew.
+cache=${ORVANE_CACHE:-/var/cache/orvane}
+if mkdir -p "$cache/ccache" 2>/dev/null && [[ -w $cache/ccache ]]; then
+  export CCACHE_DIR=${CCACHE_DIR:-$cache/ccache}
+fi
+export CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-4G}
+export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
 cleanup  # labs left by an earlier, killed run
 
 passed=0
