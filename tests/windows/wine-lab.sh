@@ -16,6 +16,7 @@
 #                                 tree's prepared prefix to $tmp/PREFIX
 #                                 [prefix] (prefix)
 #   wine_lab_up LAB [TOPOLOGY]    builds the lab LAB (the ORVANE_LAB_* names)
+#                                 and starts the prefix's server in it
 #   inlab CMD [ARGS]              CMD in the lab's client, on the prefix
 #   wine_lab_capture              captures every datagram to the wake port
 #                                 on the lab's bridge in $tmp/wake.pcap
@@ -84,6 +85,9 @@ wine_lab_up() {
   lab=$1
   shift
   eval "$(ORVANE_LAB_QUIET=1 "$root/tools/orvane-lab" up "$lab" "$@")"
+  # Two first clients of a fresh prefix started together may each make a
+  # server directory, and the one that loses dies: the server comes first.
+  inlab wineserver
 }
 
 inlab() {
