@@ -7,7 +7,7 @@
 # wine-run.sh [--prefix DIR] --prepare only prepares the prefix.
 #
 # Only for programs that send nothing (the window-free unit tests). Anything
-# that can send runs in a lab, in a prefix of its own (tests/windows/wine-smoke.sh).
+# that can send runs in a lab, in a prefix of its own (tests/windows/wine-lab.sh).
 set -euo pipefail
 
 prefix=$PWD/wine-prefix

@@ -12,7 +12,6 @@ step waits for Orca's words before the next key.
 The expected hosts come from the lab (ORVANE_LAB_* variables). Exits 0
 when everything was said, 1 otherwise; prints what Orca said.
 """
-import ipaddress
 import json
 import os
 import pty
@@ -25,19 +24,12 @@ import tempfile
 import threading
 import time
 
+from a11y_lab import find_app, lab_hosts, poll
+
 # A step that hears nothing fails after this long; no step is timed.
 PATIENCE = float(os.environ.get("ORVANE_ORCA_PATIENCE", "60"))
 # Starting Orca and the dialog on a loaded machine.
 START_PATIENCE = 180.0
-
-
-def lab_hosts():
-    """(ip, MAC text) of every machine expected to answer, newest row first."""
-    env = os.environ
-    ips = env.get("ORVANE_LAB_HOST_IPS", "").split() + [env.get("ORVANE_LAB_CLIENT_IP", "")]
-    macs = env.get("ORVANE_LAB_HOST_MACS", "").split() + [env.get("ORVANE_LAB_CLIENT_MAC", "")]
-    rows = [(ip, mac.upper().replace(":", "-")) for ip, mac in zip(ips, macs) if ip and mac]
-    return sorted(rows, key=lambda row: ipaddress.IPv4Address(row[0]), reverse=True)
 
 
 class Speech:
@@ -239,7 +231,7 @@ def run(s):
     s.check(heard is not None, "the dialog comes up, the host list focused: %r" % speech.since(mark))
     if heard is None:
         return 1
-    app = poll(lambda: find_app(pyatspi, "Orvane"))
+    app = poll(lambda: find_app("Orvane"), PATIENCE)
     table = pyatspi.findDescendant(app, lambda o: o.getRoleName() == "table") if app else None
     if not s.check(table is not None, "the host list is a table on the accessibility bus"):
         return 1
@@ -294,24 +286,6 @@ def run(s):
     except subprocess.TimeoutExpired:
         s.check(False, "the dialog ends after Esc")
     return 1 if s.failures else 0
-
-
-def poll(condition, limit=PATIENCE):
-    end = time.monotonic() + limit
-    while True:
-        value = condition()
-        if value or time.monotonic() > end:
-            return value
-        time.sleep(0.05)
-
-
-def find_app(pyatspi, name):
-    desktop = pyatspi.Registry.getDesktop(0)
-    for i in range(desktop.childCount):
-        app = desktop.getChildAtIndex(i)
-        if app is not None and app.name == name:
-            return app
-    return None
 
 
 def main():

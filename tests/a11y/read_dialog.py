@@ -10,13 +10,12 @@ session bus; the expected hosts come from the lab's environment
 (ORVANE_LAB_HOST_IPS/_MACS, ORVANE_LAB_CLIENT_IP/_MAC). Exits 0 when all
 checks pass, 1 otherwise; prints what it read.
 """
-import ipaddress
-import os
 import re
 import sys
-import time
 
 import pyatspi
+
+from a11y_lab import find_app, lab_hosts, poll
 
 KEYSYMS = {"Home": 0xFF50, "Up": 0xFF52, "Down": 0xFF54}
 
@@ -28,26 +27,6 @@ def check(ok, what):
     if not ok:
         failures.append(what)
     return ok
-
-
-def poll(condition, limit=30.0):
-    """Waits for `condition` (a screen reader waits for events; here the
-    state is read again every 50 ms); returns its last value."""
-    end = time.monotonic() + limit
-    while True:
-        value = condition()
-        if value or time.monotonic() > end:
-            return value
-        time.sleep(0.05)
-
-
-def find_app(name):
-    desktop = pyatspi.Registry.getDesktop(0)
-    for i in range(desktop.childCount):
-        app = desktop.getChildAtIndex(i)
-        if app is not None and app.name == name:
-            return app
-    return None
 
 
 def states(obj):
@@ -65,15 +44,6 @@ def labels_of(obj):
 def spoken_name(obj):
     """What a screen reader announces: the name, else the labels' names."""
     return obj.name or " ".join(n for n in labels_of(obj) if n)
-
-
-def lab_hosts():
-    """(ip, MAC text) of every machine expected to answer, newest row first."""
-    env = os.environ
-    ips = env.get("ORVANE_LAB_HOST_IPS", "").split() + [env.get("ORVANE_LAB_CLIENT_IP", "")]
-    macs = env.get("ORVANE_LAB_HOST_MACS", "").split() + [env.get("ORVANE_LAB_CLIENT_MAC", "")]
-    rows = [(ip, mac.upper().replace(":", "-")) for ip, mac in zip(ips, macs) if ip and mac]
-    return sorted(rows, key=lambda row: ipaddress.IPv4Address(row[0]), reverse=True)
 
 
 def table_rows(table):

@@ -10,45 +10,15 @@
 # does. Needs root and the .msi (wixl); exits 77 (skipped) otherwise.
 set -euo pipefail
 
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build=$(cd "${1:?usage: msi-check.sh BUILD-DIR}" && pwd)
-[[ $(id -u) -eq 0 ]] || { echo "msi-check: needs root (lab namespaces); skipped"; exit 77; }
+# shellcheck source=tests/windows/wine-lab.sh
+. "$(dirname "${BASH_SOURCE[0]}")/wine-lab.sh"
+wine_lab_init msi-check "$build"
 msi=$(ls "$build"/dist/Orvane-*-win64.msi 2>/dev/null | head -1)
-[[ -n $msi ]] || { echo "msi-check: no .msi in $build/dist (wixl not installed); skipped"; exit 77; }
-if [[ -z ${DISPLAY:-} ]]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "${BASH_SOURCE[0]}" "$build"
-fi
-fail() { echo "msi-check: FAILED: $*"; exit 1; }
-note() { echo "msi-check: $*"; }
-
-labexec=$build/host/lab-exec
-if [[ ! -x $labexec || $root/tools/lab-exec.cpp -nt $labexec || $root/tools/labguard.cpp -nt $labexec ]]; then
-  mkdir -p "$build/host"
-  c++ -std=c++20 -O2 -I"$root" "$root/tools/lab-exec.cpp" "$root/tools/labguard.cpp" -o "$labexec"
-fi
-
-tmp=$(mktemp -d /tmp/orvane-msi-check.XXXXXX)
-lab=orvm$$
-finish() {
-  [[ -z ${ORVANE_LAB_CLIENT:-} ]] || inlab wineserver -k >/dev/null 2>&1 || true
-  ORVANE_LAB_QUIET=1 "$root/tools/orvane-lab" down "$lab" >/dev/null 2>&1 || true
-  rm -rf "$tmp"
-}
-trap finish EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-
-"$root/tools/wine-run.sh" --prefix "$build/wine-prefix" --prepare
-prefix=$tmp/smoke/wine-prefix
-mkdir -p "$tmp/smoke"
-cp -a "$build/wine-prefix" "$prefix"
-rm -f "$prefix/wineserver"
-
-eval "$(ORVANE_LAB_QUIET=1 "$root/tools/orvane-lab" up "$lab")"
-inlab() {
-  ip netns exec "$ORVANE_LAB_CLIENT" "$labexec" env WINEPREFIX="$prefix" WINEDEBUG=-all \
-    WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64 DISPLAY="$DISPLAY" "$@"
-}
+[[ -n $msi ]] || { note "no .msi in $build/dist (wixl not installed); skipped"; exit 77; }
+wine_lab_need_display "$build"
+wine_lab_setup smoke/wine-prefix
+wine_lab_up "orvm$$"
 reg_query() { inlab wine reg query "$@" 2>/dev/null | tr -d '\r'; }
 
 code=$(msiinfo export "$msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" {print $2}')

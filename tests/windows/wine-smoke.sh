@@ -17,65 +17,18 @@
 # that is checked again before Wake. Needs root; exits 77 (skipped) otherwise.
 set -euo pipefail
 
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build=$(cd "${1:?usage: wine-smoke.sh BUILD-DIR}" && pwd)
-[[ $(id -u) -eq 0 ]] || { echo "wine-smoke: needs root (lab namespaces); skipped"; exit 77; }
-
-if [[ -z ${DISPLAY:-} ]]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "${BASH_SOURCE[0]}" "$build"
-fi
-
-fail() { echo "wine-smoke: FAILED: $*"; exit 1; }
-note() { echo "wine-smoke: $*"; }
-
-# The guard, built for this machine (the tree itself is cross-compiled).
-labexec=$build/host/lab-exec
-if [[ ! -x $labexec || $root/tools/lab-exec.cpp -nt $labexec || $root/tools/labguard.cpp -nt $labexec ]]; then
-  mkdir -p "$build/host"
-  c++ -std=c++20 -O2 -I"$root" "$root/tools/lab-exec.cpp" "$root/tools/labguard.cpp" -o "$labexec"
-fi
-
-tmp=$(mktemp -d /tmp/orvane-wine-smoke.XXXXXX)
-lab=orvw$$
-pids=()
-finish() {
-  local pid
-  for pid in "${pids[@]}"; do kill -INT "$pid" 2>/dev/null || true; done
-  # A failure may leave the program running: end this prefix's Wine session.
-  [[ -n ${ORVANE_LAB_CLIENT:-} ]] &&
-    ip netns exec "$ORVANE_LAB_CLIENT" env WINEPREFIX="$prefix" wineserver -k 2>/dev/null
-  wait 2>/dev/null || true
-  ORVANE_LAB_QUIET=1 "$root/tools/orvane-lab" down "$lab" >/dev/null 2>&1 || true
-  rm -rf "$tmp"
-}
-trap finish EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-
-# A fresh prefix: a copy of the tree's prepared one.
-"$root/tools/wine-run.sh" --prefix "$build/wine-prefix" --prepare
-prefix=$tmp/prefix
-cp -a "$build/wine-prefix" "$prefix"
-rm -f "$prefix/wineserver"  # where the original's server lives
-
-eval "$(ORVANE_LAB_QUIET=1 "$root/tools/orvane-lab" up "$lab" \
-  --client 192.168.1.23/24 --client-mac 02:4f:52:00:01:17 --gateway 192.168.1.1 --host 192.168.1.1)"
+# shellcheck source=tests/windows/wine-lab.sh
+. "$(dirname "${BASH_SOURCE[0]}")/wine-lab.sh"
+wine_lab_init wine-smoke "$build"
+wine_lab_need_display "$build"
+wine_lab_setup
+wine_lab_up "orvw$$" \
+  --client 192.168.1.23/24 --client-mac 02:4f:52:00:01:17 --gateway 192.168.1.1 --host 192.168.1.1
 note "lab $ORVANE_LAB: client $ORVANE_LAB_CLIENT"
 
-# Every datagram to the wake port that crosses the bridge.
-ip netns exec "$ORVANE_LAB_BRIDGE" tcpdump -i br0 -n -U -w "$tmp/wake.pcap" udp port 5050 \
-  2>"$tmp/tcpdump.err" </dev/null &
-pids+=($!)
-for _ in $(seq 500); do
-  grep -q "listening on" "$tmp/tcpdump.err" && break
-  sleep 0.02
-done
-grep -q "listening on" "$tmp/tcpdump.err" || fail "tcpdump did not start: $(cat "$tmp/tcpdump.err")"
+wine_lab_capture
 
-inlab() {
-  ip netns exec "$ORVANE_LAB_CLIENT" "$labexec" env WINEPREFIX="$prefix" WINEDEBUG=-all \
-    WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64 DISPLAY="$DISPLAY" "$@"
-}
 # Wine's console ends lines with CR LF.
 driver() { inlab wine "$build/dialog_driver.exe" "$@" </dev/null | tr -d '\r'; }
 
@@ -124,11 +77,7 @@ done
 
 # 4. Space on Wake: exactly one datagram on the bridge.
 driver keys space >/dev/null || fail "Space could not be pressed"
-count() { tcpdump -r "$tmp/wake.pcap" -n 2>/dev/null | grep -c . || true; }
-for _ in $(seq 6000); do
-  (($(count) >= 1)) && break
-  sleep 0.02
-done
+wine_lab_wait_datagram 6000
 
 # 5. Exit: the process ends with status 0.
 driver exit || fail "Exit could not be clicked"
@@ -150,16 +99,11 @@ driver exit || fail "Exit could not be clicked"
 wait "$orvane" || fail "the renamed copy ended with a failure: $(cat "$tmp/renamed.out")"
 note "a copy named 唤醒工具.exe captions its boxes 唤醒工具"
 
-kill -INT "${pids[0]}"
-wait "${pids[0]}" 2>/dev/null || true
-pids=()
+wine_lab_capture_stop
 tcpdump -r "$tmp/wake.pcap" -n -e 2>/dev/null | sed 's/^/wine-smoke: captured /'
 lines=$(tcpdump -r "$tmp/wake.pcap" -n 2>/dev/null)
 [[ $(grep -c . <<<"$lines") == 1 ]] || fail "expected exactly one datagram on the bridge"
 grep -q "> 255.255.255.255.5050: UDP, length 108" <<<"$lines" || fail "not a 108-byte broadcast to port 5050"
-# The payload after the pcap headers (24 + 16) and Ethernet, IPv4, UDP (42).
-payload=$(tail -c +83 "$tmp/wake.pcap" | head -c 108 | od -An -v -tx1 | tr -d ' \n')
-want=ffffffffffff$(printf '024f52a0b1c2%.0s' $(seq 16))000000000000
-[[ $payload == "$want" ]] || fail "payload $payload, expected $want"
+wine_lab_check_payload 024f52a0b1c2
 note "one 108-byte wake-up datagram for 02-4F-52-A0-B1-C2 on the lab bridge"
 note "passed"
