@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstring>
 #include <iterator>
+#include <optional>
 
 namespace orvane::arp {
 namespace {
@@ -102,6 +103,31 @@ bool AskForVlanTags(int fd)
     return setsockopt(fd, SOL_PACKET, PACKET_AUXDATA, &on, sizeof on) == 0;
 }
 
+// Each frame also carries the time the kernel received it: a reply is judged
+// by when it arrived, not by when this thread got round to reading it.
+bool AskForArrivalTimes(int fd)
+{
+    const int on = 1;
+    return setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on) == 0;
+}
+
+// When the frame reached the machine, if the kernel said.
+std::optional<std::chrono::system_clock::time_point> ArrivalTime(const msghdr& message)
+{
+    for (const cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr;
+         c = CMSG_NXTHDR(const_cast<msghdr*>(&message), const_cast<cmsghdr*>(c))) {
+        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_TIMESTAMPNS ||
+            c->cmsg_len < CMSG_LEN(sizeof(timespec)))
+            continue;
+        timespec at;
+        std::memcpy(&at, CMSG_DATA(c), sizeof at);
+        return std::chrono::system_clock::time_point(
+            std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                std::chrono::seconds(at.tv_sec) + std::chrono::nanoseconds(at.tv_nsec)));
+    }
+    return std::nullopt;
+}
+
 int BindToInterface(int fd, std::uint32_t ifindex)
 {
     sockaddr_ll bound{};
@@ -145,11 +171,12 @@ bool NotForOurLink(const sockaddr_ll& from, const msghdr& message)
     return false;
 }
 
-// Reads every queued frame; true once one of them answers the probe.
-bool TakeReplies(Probe& probe)
+// Reads every queued frame; true once one of them answers the probe. A
+// reply that arrived after `until` is too late, however soon it is read.
+bool TakeReplies(Probe& probe, std::chrono::system_clock::time_point until)
 {
     std::uint8_t frame[128];
-    alignas(cmsghdr) std::uint8_t control[CMSG_SPACE(sizeof(tpacket_auxdata))];
+    alignas(cmsghdr) std::uint8_t control[CMSG_SPACE(sizeof(tpacket_auxdata)) + CMSG_SPACE(sizeof(timespec))];
     for (;;) {
         sockaddr_ll from{};
         iovec data{frame, sizeof frame};
@@ -164,6 +191,8 @@ bool TakeReplies(Probe& probe)
         if (received < 0)
             return false;
         if (NotForOurLink(from, message))
+            continue;
+        if (const auto arrived = ArrivalTime(message); arrived && *arrived > until)
             continue;
         const std::size_t length = std::min<std::size_t>(static_cast<std::size_t>(received), sizeof frame);
         if (auto mac = ParseReply(frame, length, probe.destination, probe.ourIp, probe.ourMac)) {
@@ -191,7 +220,8 @@ int PacketSocketFor(std::uint32_t ifindex)
         // is tried again next time.
         if (!channel.fd && errno != EPERM && errno != EACCES)
             channel.tried = false;
-        if (channel.fd && !(KeepOnlyArpReplies(channel.fd.get()) && AskForVlanTags(channel.fd.get())))
+        if (channel.fd && !(KeepOnlyArpReplies(channel.fd.get()) && AskForVlanTags(channel.fd.get()) &&
+                            AskForArrivalTimes(channel.fd.get())))
             channel.fd = Fd{};
     }
     if (!channel.fd)
@@ -212,6 +242,11 @@ int PacketSocketFor(std::uint32_t ifindex)
 
 void AskTheSegment(Probe& probe)
 {
+    // The deadline on the kernel's clock for arrival times, read next to
+    // our own.
+    const auto arrivalDeadline =
+        std::chrono::system_clock::now() +
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(probe.deadline - Clock::now());
     if (!SendRequest(probe))
         return;
     const Clock::time_point resendAt = probe.start + kResendAfter;
@@ -219,12 +254,17 @@ void AskTheSegment(Probe& probe)
     for (;;) {
         const Clock::time_point until = resent ? probe.deadline : std::min(resendAt, probe.deadline);
         if (WaitReadable(probe.packet, until)) {
-            if (TakeReplies(probe))
+            if (TakeReplies(probe, arrivalDeadline))
                 return;
             continue;
         }
-        if (Clock::now() >= probe.deadline || afx::StopRequested())
+        if (afx::StopRequested())
             return;
+        // A busy machine may read late what came in time.
+        if (Clock::now() >= probe.deadline) {
+            TakeReplies(probe, arrivalDeadline);
+            return;
+        }
         if (!resent) {
             resent = true;
             SendRequest(probe);
