@@ -111,21 +111,30 @@ bool AskForArrivalTimes(int fd)
     return setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on) == 0;
 }
 
-// When the frame reached the machine, if the kernel said.
-std::optional<std::chrono::system_clock::time_point> ArrivalTime(const msghdr& message)
+// The frame's ancillary item of this level and type, copied out, if the
+// kernel sent one.
+template <typename T> std::optional<T> Ancillary(const msghdr& message, int level, int type)
 {
     for (const cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr;
          c = CMSG_NXTHDR(const_cast<msghdr*>(&message), const_cast<cmsghdr*>(c))) {
-        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_TIMESTAMPNS ||
-            c->cmsg_len < CMSG_LEN(sizeof(timespec)))
-            continue;
-        timespec at;
-        std::memcpy(&at, CMSG_DATA(c), sizeof at);
-        return std::chrono::system_clock::time_point(
-            std::chrono::duration_cast<std::chrono::system_clock::duration>(
-                std::chrono::seconds(at.tv_sec) + std::chrono::nanoseconds(at.tv_nsec)));
+        if (c->cmsg_level == level && c->cmsg_type == type && c->cmsg_len >= CMSG_LEN(sizeof(T))) {
+            T item;
+            std::memcpy(&item, CMSG_DATA(c), sizeof item);
+            return item;
+        }
     }
     return std::nullopt;
+}
+
+// When the frame reached the machine, if the kernel said.
+std::optional<std::chrono::system_clock::time_point> ArrivalTime(const msghdr& message)
+{
+    const auto at = Ancillary<timespec>(message, SOL_SOCKET, SCM_TIMESTAMPNS);
+    if (!at)
+        return std::nullopt;
+    return std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::seconds(at->tv_sec) + std::chrono::nanoseconds(at->tv_nsec)));
 }
 
 int BindToInterface(int fd, std::uint32_t ifindex)
@@ -158,17 +167,8 @@ bool NotForOurLink(const sockaddr_ll& from, const msghdr& message)
 {
     if (from.sll_pkttype == PACKET_OUTGOING || from.sll_pkttype == PACKET_OTHERHOST)
         return true;
-    for (const cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr;
-         c = CMSG_NXTHDR(const_cast<msghdr*>(&message), const_cast<cmsghdr*>(c))) {
-        if (c->cmsg_level != SOL_PACKET || c->cmsg_type != PACKET_AUXDATA ||
-            c->cmsg_len < CMSG_LEN(sizeof(tpacket_auxdata)))
-            continue;
-        tpacket_auxdata aux;
-        std::memcpy(&aux, CMSG_DATA(c), sizeof aux);
-        if ((aux.tp_status & TP_STATUS_VLAN_VALID) && (aux.tp_vlan_tci & 0x0fff) != 0)
-            return true;
-    }
-    return false;
+    const auto aux = Ancillary<tpacket_auxdata>(message, SOL_PACKET, PACKET_AUXDATA);
+    return aux && (aux->tp_status & TP_STATUS_VLAN_VALID) && (aux->tp_vlan_tci & 0x0fff) != 0;
 }
 
 // Reads every queued frame; true once one of them answers the probe. A
