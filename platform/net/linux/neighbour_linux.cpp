@@ -40,12 +40,8 @@ bool LookUpNeighbour(IPAddr ip, DWORD ifIndex, BYTE (&mac)[6])
             break;
     }
     for (const auto& entry : entries) {
-        const bool group = (entry.lladdr[0] & 1) != 0;
-        const bool zero =
-            std::all_of(entry.lladdr.begin(), entry.lladdr.begin() + 6, [](auto b) { return b == 0; });
-        if (entry.hasDst && entry.dst == ip && entry.ifindex == ifIndex &&
-            nl::HasUsableHardwareAddress(entry) && !group && !zero) {
-            std::copy_n(entry.lladdr.begin(), 6, mac);
+        if (const auto station = nl::StationAddressFor(entry, ip, ifIndex)) {
+            std::copy(station->begin(), station->end(), mac);
             return true;
         }
     }

@@ -270,6 +270,18 @@ bool HasUsableHardwareAddress(const NeighbourEntry& entry)
            0;
 }
 
+std::optional<arp::HardwareAddress> StationAddressFor(const NeighbourEntry& entry, IPAddr ip,
+                                                      std::uint32_t ifindex)
+{
+    if (!entry.hasDst || entry.dst != ip || entry.ifindex != ifindex || !HasUsableHardwareAddress(entry))
+        return std::nullopt;
+    arp::HardwareAddress mac;
+    std::copy_n(entry.lladdr.begin(), mac.size(), mac.begin());
+    if (!arp::NamesAStation(mac))
+        return std::nullopt;
+    return mac;
+}
+
 std::vector<DefaultRoute> MainDefaultRoutes(const std::vector<RouteEntry>& routes)
 {
     std::vector<DefaultRoute> defaults;

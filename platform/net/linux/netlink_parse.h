@@ -3,6 +3,7 @@
 // from byte buffers. Pure: no socket here.
 #pragma once
 
+#include "platform/net/arp_frame.h"
 #include "platform/net/iphlpapi.h"
 
 #include <array>
@@ -66,6 +67,12 @@ std::optional<NeighbourEntry> ParseNeighbourMessage(const nlmsghdr* message);
 // bytes in any state but INCOMPLETE, FAILED or none at all. ndm_state is a
 // bit mask, so states are tested bit by bit.
 bool HasUsableHardwareAddress(const NeighbourEntry& entry);
+
+// The station address the entry holds for `ip` on interface `ifindex`: a
+// usable one that names a station (a static entry may hold a group or
+// all-zero address).
+std::optional<arp::HardwareAddress> StationAddressFor(const NeighbourEntry& entry, IPAddr ip,
+                                                      std::uint32_t ifindex);
 
 // Default unicast routes of the main table, lowest metric first (ties keep
 // the kernel's order).

@@ -27,16 +27,6 @@ bool SendNeighbourDump(Probe& probe, std::uint8_t* buffer, std::size_t size)
     return length != 0 && mnl_socket_sendto(probe.netlink.get(), buffer, length) >= 0;
 }
 
-// The same rule as the packet path: a group or all-zero address the kernel
-// may hold (a static entry, say) names no station.
-bool Answers(const Probe& probe, const nl::NeighbourEntry& entry)
-{
-    HardwareAddress mac;
-    std::copy_n(entry.lladdr.begin(), mac.size(), mac.begin());
-    return entry.hasDst && entry.dst == probe.destination && entry.ifindex == probe.ifindex &&
-           nl::HasUsableHardwareAddress(entry) && NamesAStation(mac);
-}
-
 // Reads what the kernel sent (dump replies and events alike); true once an
 // entry answers the probe. `dumpDone` turns true at the end of the dump.
 bool TakeNeighbours(Probe& probe, std::uint8_t* buffer, std::size_t size, bool& dumpDone)
@@ -55,9 +45,10 @@ bool TakeNeighbours(Probe& probe, std::uint8_t* buffer, std::size_t size, bool& 
         entries.clear();
         // Sequence 0: dump replies and events (sequence 0) both pass.
         const auto result = nl::ReadNeighbourChunk(buffer, static_cast<std::size_t>(received), 0, 0, entries);
+        // The same rule as the packet path's for the address itself.
         for (const auto& entry : entries) {
-            if (Answers(probe, entry)) {
-                std::copy_n(entry.lladdr.begin(), 6, probe.answer.emplace().begin());
+            if (auto mac = nl::StationAddressFor(entry, probe.destination, probe.ifindex)) {
+                probe.answer = *mac;
                 return true;
             }
         }

@@ -1,6 +1,7 @@
 // The neighbour table through IP Helper, and names through Winsock.
 #include "platform/net/neighbour.h"
 
+#include "platform/net/arp_frame.h"
 #include "platform/net/winsock.h"
 
 #include <algorithm>
@@ -20,10 +21,12 @@ bool LookUpNeighbour(IPAddr ip, DWORD ifIndex, BYTE (&mac)[6])
     for (DWORD i = 0; i < table->dwNumEntries; ++i) {
         const MIB_IPNETROW& row = table->table[i];
         const bool usable = row.dwType == MIB_IPNET_TYPE_DYNAMIC || row.dwType == MIB_IPNET_TYPE_STATIC;
-        if (row.dwAddr == ip && row.dwIndex == ifIndex && usable && row.dwPhysAddrLen == 6 &&
-            (row.bPhysAddr[0] & 1) == 0 &&
-            std::any_of(row.bPhysAddr, row.bPhysAddr + 6, [](BYTE b) { return b; })) {
-            std::copy_n(row.bPhysAddr, 6, mac);
+        if (row.dwAddr != ip || row.dwIndex != ifIndex || !usable || row.dwPhysAddrLen != 6)
+            continue;
+        orvane::arp::HardwareAddress station;
+        std::copy_n(row.bPhysAddr, station.size(), station.begin());
+        if (orvane::arp::NamesAStation(station)) {
+            std::copy(station.begin(), station.end(), mac);
             return true;
         }
     }
