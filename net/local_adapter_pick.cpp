@@ -5,19 +5,22 @@
 
 #include <vector>
 
-namespace {
-
-// The platform's records, in its order.
-std::vector<BYTE> QueryAdapters()
+std::vector<BYTE> ReadAdapterRecords()
 {
+    // The list may grow between the two calls: ask again with the new length.
+    std::vector<BYTE> buffer;
     ULONG length = 0;
-    GetAdaptersInfo(nullptr, &length);
-    std::vector<BYTE> buffer(length);
-    if (length == 0 ||
-        GetAdaptersInfo(reinterpret_cast<PIP_ADAPTER_INFO>(buffer.data()), &length) != NO_ERROR)
+    DWORD result = GetAdaptersInfo(nullptr, &length);
+    for (int attempt = 0; attempt < 3 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
+        buffer.assign(length, 0);
+        result = GetAdaptersInfo(reinterpret_cast<PIP_ADAPTER_INFO>(buffer.data()), &length);
+    }
+    if (result != NO_ERROR)
         buffer.clear();
     return buffer;
 }
+
+namespace {
 
 LocalAdapter FromRecord(const IP_ADAPTER_INFO& record)
 {
@@ -39,7 +42,7 @@ LocalAdapter FromRecord(const IP_ADAPTER_INFO& record)
 
 bool PickLocalAdapter(const std::string& name, LocalAdapter& adapter, std::string& error)
 {
-    const std::vector<BYTE> buffer = QueryAdapters();
+    const std::vector<BYTE> buffer = ReadAdapterRecords();
     if (buffer.empty()) {
         error = "no network adapter";
         return false;
@@ -58,7 +61,7 @@ bool PickLocalAdapter(const std::string& name, LocalAdapter& adapter, std::strin
 
 std::string AdapterNameFor(IPAddr ip)
 {
-    const std::vector<BYTE> buffer = QueryAdapters();
+    const std::vector<BYTE> buffer = ReadAdapterRecords();
     if (!buffer.empty())
         for (auto* record = reinterpret_cast<const IP_ADAPTER_INFO*>(buffer.data()); record;
              record = record->Next)

@@ -5,6 +5,7 @@
 #include "platform/net/iphlpapi.h"
 
 #include <string>
+#include <vector>
 
 struct LocalAdapter {
     std::string name;  // UTF-8, as messages and the remembered hosts show it
@@ -12,6 +13,10 @@ struct LocalAdapter {
     IPAddr ip = 0;  // network byte order; 0 when it has no IPv4 address
     IPAddr mask = 0;
 };
+
+// The platform's adapter records (IP_ADAPTER_INFO, chained), in its order;
+// empty when there are none or they cannot be read.
+std::vector<BYTE> ReadAdapterRecords();
 
 // The first adapter, or the one whose name (or, on Windows, description) is
 // `name`. False with `error` set when there is none.

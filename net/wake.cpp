@@ -1,5 +1,7 @@
 #include "net/wake.h"
 
+#include "net/local_adapter_pick.h"
+
 #include "platform/net/winsock.h"
 
 #include <vector>
@@ -68,15 +70,8 @@ IPAddr CurrentAdapterAddress(DWORD index, IPAddr preferred)
 {
     if (index == 0)
         return 0;
-    // The list may grow between the two calls: ask again with the new length.
-    std::vector<unsigned char> buffer;
-    ULONG length = 0;
-    DWORD result = GetAdaptersInfo(nullptr, &length);
-    for (int attempt = 0; attempt < 3 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
-        buffer.assign(length, 0);
-        result = GetAdaptersInfo(reinterpret_cast<PIP_ADAPTER_INFO>(buffer.data()), &length);
-    }
-    if (result != NO_ERROR)
+    const std::vector<BYTE> buffer = ReadAdapterRecords();
+    if (buffer.empty())
         return 0;
     for (auto* adapter = reinterpret_cast<const IP_ADAPTER_INFO*>(buffer.data()); adapter != nullptr;
          adapter = adapter->Next) {
