@@ -15,6 +15,9 @@
 set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
+git ls-files --error-unmatch -- '*.cpp' >/dev/null 2>&1 ||
+    { echo "check-layers: no tracked C++ files (git missing, or not a git checkout)"; exit 2; }
+
 bad=0
 # Reports the #include lines of tracked C++ files under $1 whose target
 # matches $2 (an extended regex over what follows "#include"), except in

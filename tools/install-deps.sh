@@ -19,6 +19,7 @@ packages=(
   xvfb xauth x11-utils imagemagick      # no display: run.sh's screenshot instead
 )
 test_packages=(
+  git                                   # the tracked files (check-format.sh, check-layers.sh)
   clang-format                          # the tree's one style, checked by CI
   ccache                                # CI's compiler cache (tools/test-all.sh)
   clang libclang-rt-14-dev              # the fuzz targets (libFuzzer)
