@@ -46,13 +46,17 @@ struct Outcome {
 // Runs the program with XDG_STATE_HOME set, stdout and stderr captured.
 Outcome Orvane(const std::string& stateHome, std::vector<std::string> args, bool ordinaryUser = false)
 {
-    std::vector<std::string> argv = {"/usr/bin/env", "XDG_STATE_HOME=" + stateHome, Program()};
+    // The variable is set by the shell, not by /usr/bin/env: setpriv must
+    // start the program itself, since a helper in between would look the
+    // program up as the ordinary user, who may not reach the build tree
+    // (a checkout under /root).
+    std::vector<std::string> argv = {Program()};
     argv.insert(argv.end(), args.begin(), args.end());
     if (ordinaryUser)
         argv = AsOrdinaryUser(argv);
     const std::string errFile = stateHome + "/stderr";
     Outcome run;
-    std::string command;
+    std::string command = "XDG_STATE_HOME='" + stateHome + "' ";
     for (const auto& a : argv)
         command += "'" + a + "' ";
     const Captured captured = Shell(command + "2>'" + errFile + "'");
