@@ -1,7 +1,7 @@
 #include "app/OrvaneApp.h"
 
-#include "app/OrvaneCmd.h"
 #include "app/OrvaneDlg.h"
+#include "cli/OrvaneCmd.h"
 
 BEGIN_MESSAGE_MAP(COrvaneApp, CWinApp)
     ON_COMMAND(ID_HELP, &CWinApp::OnHelp)

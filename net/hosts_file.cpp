@@ -1,6 +1,6 @@
 #include "net/hosts_file.h"
 
-#include "net/command_line.h"
+#include "net/address_text.h"
 #include "net/octets.h"
 #include "platform/net/winsock.h"
 

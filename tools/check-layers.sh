@@ -8,6 +8,8 @@
 #                  is handed the dialog's host list; app/ only in the
 #                  dialog's own member definitions (net/local_adapter.cpp);
 #                  never the toolkit
+#   cli/           the command line: net/ and platform/ below it, never
+#                  platform/ui, app/ nor the toolkit
 #   app/           never the toolkit itself: it goes through platform/ui
 # "Includes" means the file's own #include lines. What an allowed header
 # brings with it (app/OrvaneDlg.h brings platform/ui) is that header's
@@ -34,11 +36,13 @@ forbid() {
 }
 
 toolkit='<(wx|gtk|gdk|glib)[/.-]'
-forbid platform/base "\"(platform/net|platform/ui|net|app)/|\"res/resource|$toolkit"
-forbid platform/net "\"(platform/ui|net|app|res)/|$toolkit"
+forbid platform/base "\"(platform/net|platform/ui|net|cli|app)/|\"res/resource|$toolkit"
+forbid platform/net "\"(platform/ui|net|cli|app|res)/|$toolkit"
 forbid net '"platform/ui/' net/scan.cpp
 forbid net '"app/' net/local_adapter.cpp
 forbid net "$toolkit"
+forbid net '"cli/'
+forbid cli "\"(platform/ui|app)/|$toolkit"
 forbid app "$toolkit"
 
 ((bad == 0)) || echo "check-layers: see the layering rule in CONTRIBUTING.md"

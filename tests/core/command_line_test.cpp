@@ -1,4 +1,4 @@
-#include "net/command_line.h"
+#include "cli/command_line.h"
 
 #include "net/magic_packet.h"
 

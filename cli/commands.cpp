@@ -1,4 +1,4 @@
-#include "net/commands.h"
+#include "cli/commands.h"
 
 #include "net/globals.h"
 #include "net/hosts_file.h"

@@ -2,7 +2,7 @@
 // datagram, broadcast and sweep as the dialog's, with text in and out.
 #pragma once
 
-#include "net/command_line.h"
+#include "cli/command_line.h"
 #include "net/local_adapter_pick.h"
 
 #include <cstdio>

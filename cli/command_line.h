@@ -3,6 +3,7 @@
 // nothing here opens a window, a file or a socket.
 #pragma once
 
+#include "net/address_text.h"
 #include "platform/net/iphlpapi.h"
 
 #include <string>
@@ -31,14 +32,6 @@ struct CommandLine {
 // command, "--" ending them. Every problem gives Usage with `error` set; a
 // bad MAC address anywhere is one of them, so nothing is sent for any.
 CommandLine ParseCommandLine(const std::vector<std::string>& words);
-
-// "00:1A:2B:3C:4D:5E", "00-1a-2b-3c-4d-5e" or "001A2B3C4D5E" (either case,
-// one separator throughout) into six bytes; false for anything else.
-bool ParseMacText(const std::string& text, BYTE (&mac)[6]);
-
-// A dotted-quad IPv4 address, four decimal numbers 0-255 and nothing else
-// (no shortened or octal forms), in network byte order.
-bool ParseDottedIp(const std::string& text, IPAddr& ip);
 
 // One line each, ending in a line feed.
 std::string UsageLine(const std::string& program);

@@ -1,7 +1,7 @@
-#include "app/OrvaneCmd.h"
+#include "cli/OrvaneCmd.h"
 
-#include "net/command_line.h"
-#include "net/commands.h"
+#include "cli/command_line.h"
+#include "cli/commands.h"
 #include "platform/base/console.h"
 #include "res/version.h"
 
