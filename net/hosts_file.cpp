@@ -45,14 +45,27 @@ bool Digits(const std::string& text, std::size_t at, std::size_t count, unsigned
     return true;
 }
 
+// C0 controls and DEL, one byte each; the C1 controls (U+0080-U+009F) are
+// C2 80-9F in UTF-8, and a terminal acts on those too.
+std::size_t ControlLength(const std::string& text, std::size_t at)
+{
+    const auto u = static_cast<unsigned char>(text[at]);
+    if (u < 0x20 || u == 0x7F)
+        return 1;
+    if (u == 0xC2 && at + 1 < text.size()) {
+        const auto next = static_cast<unsigned char>(text[at + 1]);
+        if (next >= 0x80 && next <= 0x9F)
+            return 2;
+    }
+    return 0;
+}
+
 bool ValidAdapterName(const std::string& name)
 {
-    if (name.empty())
-        return false;
-    return std::none_of(name.begin(), name.end(), [](char c) {
-        const auto u = static_cast<unsigned char>(c);
-        return u < 0x20 || u == 0x7F;
-    });
+    for (std::size_t i = 0; i < name.size(); ++i)
+        if (ControlLength(name, i) != 0)
+            return false;
+    return !name.empty();
 }
 
 std::vector<std::string> SplitTabs(const std::string& line)
@@ -81,6 +94,25 @@ bool ParseLine(const std::string& line, RememberedHost& host)
 bool AddressOrder(const RememberedHost& a, const RememberedHost& b)
 {
     return ntohl(a.ip) < ntohl(b.ip);
+}
+
+constexpr const char* kHeader =
+    "# Hosts Orvane has seen answer: IPv4 address, MAC address, adapter, last seen (UTC).\n"
+    "# Delete a line to forget that host, or the file to forget them all.\n";
+
+std::string HostLine(const RememberedHost& host)
+{
+    in_addr address{};
+    address.s_addr = host.ip;
+    std::string line = inet_ntoa(address);
+    line += '\t';
+    line += MacText(host.mac).GetString();
+    line += '\t';
+    line += CleanAdapterName(host.adapter);
+    line += '\t';
+    line += UtcText(host.seen);
+    line += '\n';
+    return line;
 }
 
 }  // namespace
@@ -124,11 +156,11 @@ bool ParseUtcText(const std::string& text, std::int64_t& seconds)
 
 std::string CleanAdapterName(const std::string& name)
 {
-    std::string clean = name;
-    for (char& c : clean) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F)
-            c = '?';
+    std::string clean;
+    for (std::size_t i = 0; i < name.size();) {
+        const std::size_t control = ControlLength(name, i);
+        clean += control ? '?' : name[i];
+        i += control ? control : 1;
     }
     return clean.empty() ? "?" : clean;
 }
@@ -163,22 +195,57 @@ std::vector<RememberedHost> ParseHostsText(const std::string& text, std::vector<
 
 std::string FormatHostsText(const std::vector<RememberedHost>& hosts)
 {
-    std::string text =
-        "# Hosts Orvane has seen answer: IPv4 address, MAC address, adapter, last seen (UTC).\n"
-        "# Delete a line to forget that host, or the file to forget them all.\n";
-    for (const RememberedHost& host : hosts) {
-        in_addr address{};
-        address.s_addr = host.ip;
-        text += inet_ntoa(address);
-        text += '\t';
-        text += MacText(host.mac).GetString();
-        text += '\t';
-        text += CleanAdapterName(host.adapter);
-        text += '\t';
-        text += UtcText(host.seen);
-        text += '\n';
-    }
+    std::string text = kHeader;
+    for (const RememberedHost& host : hosts)
+        text += HostLine(host);
     return text;
+}
+
+std::string ApplySightings(const std::string& text, const std::vector<RememberedHost>& seen)
+{
+    // The last report of each address seen, in address order.
+    std::vector<RememberedHost> news;
+    for (const RememberedHost& host : seen) {
+        auto it = std::lower_bound(news.begin(), news.end(), host, AddressOrder);
+        if (it == news.end() || it->ip != host.ip)
+            news.insert(it, host);
+        else
+            *it = host;
+    }
+    std::vector<bool> placed(news.size(), false);
+    std::string out = text.empty() ? std::string(kHeader) : std::string();
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string raw = text.substr(start, end - start);
+        start = end + 1;
+        std::string line = raw;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        RememberedHost host;
+        if (!line.empty() && line.front() != '#' && ParseLine(line, host)) {
+            auto it = std::lower_bound(news.begin(), news.end(), host, AddressOrder);
+            if (it != news.end() && it->ip == host.ip) {
+                // The first line of the address takes the news; a second
+                // one would only contradict it.
+                const auto i = static_cast<std::size_t>(it - news.begin());
+                if (!placed[i])
+                    out += HostLine(*it);
+                placed[i] = true;
+                continue;
+            }
+        }
+        // Whatever this version cannot read (a comment, an edit, a newer
+        // format) stays as it was, where it was.
+        out += raw;
+        out += '\n';
+    }
+    for (std::size_t i = 0; i < news.size(); ++i)
+        if (!placed[i])
+            out += HostLine(news[i]);
+    return out;
 }
 
 bool MergeHosts(std::vector<RememberedHost>& known, const std::vector<RememberedHost>& seen)

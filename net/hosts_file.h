@@ -25,6 +25,13 @@ std::vector<RememberedHost> ParseHostsText(const std::string& text, std::vector<
 // The file's text for `hosts`, with a short header saying what it is.
 std::string FormatHostsText(const std::vector<RememberedHost>& hosts);
 
+// The file's new text once a sweep saw `seen`: each host seen replaces its
+// address's line whatever time the file gives it (a clock once set ahead
+// must not freeze an entry), hosts not listed yet follow at the end in
+// address order, and every other line (comments, lines this version cannot
+// read, a newer format's) stays word for word and in place.
+std::string ApplySightings(const std::string& text, const std::vector<RememberedHost>& seen);
+
 // Merges what a sweep saw into `known`: a host seen later than its entry
 // (or not known at all) replaces it. True when anything changed, so that
 // a file need not be rewritten otherwise. `known` stays in address order.
@@ -37,5 +44,6 @@ const RememberedHost* FindHost(const std::vector<RememberedHost>& hosts, IPAddr 
 std::string UtcText(std::int64_t seconds);
 bool ParseUtcText(const std::string& text, std::int64_t& seconds);
 
-// An adapter name as the file keeps it: control characters become "?".
+// An adapter name as the file keeps it: control characters (C0, DEL and
+// C1) become "?".
 std::string CleanAdapterName(const std::string& name);

@@ -10,6 +10,7 @@ namespace {
 constexpr const char* kApp = "orvane";
 constexpr const char* kFile = "hosts";
 constexpr const char* kLockFile = "hosts.lock";
+constexpr const char* kNoPlace = "no home directory to keep the remembered hosts in: none are read or kept";
 
 std::vector<RememberedHost> ParseWithWarnings(const std::string& path, const std::string& text,
                                               std::vector<std::string>& warnings)
@@ -17,7 +18,8 @@ std::vector<RememberedHost> ParseWithWarnings(const std::string& path, const std
     std::vector<int> damaged;
     std::vector<RememberedHost> hosts = ParseHostsText(text, damaged);
     for (int line : damaged)
-        warnings.push_back(path + ":" + std::to_string(line) + ": damaged line skipped");
+        warnings.push_back(path + ":" + std::to_string(line) +
+                           ": unreadable line skipped (kept in the file)");
     return hosts;
 }
 }  // namespace
@@ -30,6 +32,10 @@ std::string RememberedHostsPath()
 std::vector<RememberedHost> ReadRememberedHosts(std::vector<std::string>& warnings)
 {
     const std::string path = RememberedHostsPath();
+    if (path.empty()) {
+        warnings.push_back(kNoPlace);
+        return {};
+    }
     std::string text, error;
     if (!afx::ReadWholeFile(path, text, error)) {
         warnings.push_back(error);
@@ -43,6 +49,10 @@ bool RememberHosts(const std::vector<RememberedHost>& seen, std::string& error,
 {
     if (seen.empty())
         return true;
+    if (RememberedHostsPath().empty()) {
+        warnings.push_back(kNoPlace);
+        return true;
+    }
     const std::string dir = afx::UserStateDirectory(kApp, error);
     if (dir.empty())
         return false;
@@ -58,10 +68,11 @@ bool RememberHosts(const std::vector<RememberedHost>& seen, std::string& error,
     std::string text;
     if (!afx::ReadWholeFile(path, text, error))
         return false;
-    std::vector<RememberedHost> hosts = ParseWithWarnings(path, text, warnings);
-    if (!MergeHosts(hosts, seen))
+    ParseWithWarnings(path, text, warnings);
+    const std::string updated = ApplySightings(text, seen);
+    if (updated == text)
         return true;
-    return afx::ReplaceFileContents(path, FormatHostsText(hosts), error);
+    return afx::ReplaceFileContents(path, updated, error);
 }
 
 void CSweptHosts::Add(IPAddr ip, const void* mac)

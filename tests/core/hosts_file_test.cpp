@@ -85,6 +85,41 @@ TEST(MergeHosts, LaterSightingsWinAndNothingNewChangesNothing)
     ASSERT_NE(FindHost(known, inet_addr("192.168.1.3")), nullptr);
     EXPECT_EQ(FindHost(known, inet_addr("192.168.1.4")), nullptr);
     EXPECT_EQ(CleanAdapterName("a\tb\n"), "a?b?");
+    // C1 controls (here CSI, U+009B) too; other UTF-8 stays.
+    EXPECT_EQ(CleanAdapterName("a\xC2\x9B"
+                               "2Jb\xC2\xA0网卡"),
+              "a?2Jb\xC2\xA0网卡");
+}
+
+// A rewrite keeps every line it cannot read, word for word and in place,
+// and what was just seen replaces an entry whatever time the file gives it.
+TEST(ApplySightings, KeepsUnreadableLinesAndLetsNewsWin)
+{
+    const std::string text =
+        "# my notes\n"
+        "192.168.1.2\t02-4F-52-00-02-02\teth0\t2026-12-07T17:41:49\n"      // no Z
+        "192.168.1.7\t02-4F-52-00-02-07\teth0\t2099-01-01T00:00:00Z\n"     // the clock once ran ahead
+        "192.168.1.4 02-4F-52-00-02-04\teth0\t2026-12-07T17:41:49Z\n"      // a space
+        "192.168.1.5\t02-4F-52-00-02-05\teth0\t2026-12-07T17:41:49Z\tx\n"  // a newer format
+        "192.168.1.7\t02-4F-52-00-02-70\teth0\t2026-01-01T00:00:00Z\n";    // an older line of .7
+    const std::string updated =
+        ApplySightings(text, {Host("192.168.1.7", 0x77, 1796665309), Host("192.168.1.3", 0x03, 1796665309)});
+    EXPECT_EQ(updated,
+              "# my notes\n"
+              "192.168.1.2\t02-4F-52-00-02-02\teth0\t2026-12-07T17:41:49\n"
+              "192.168.1.7\t02-4F-52-00-02-77\teth0\t2026-12-07T17:41:49Z\n"
+              "192.168.1.4 02-4F-52-00-02-04\teth0\t2026-12-07T17:41:49Z\n"
+              "192.168.1.5\t02-4F-52-00-02-05\teth0\t2026-12-07T17:41:49Z\tx\n"
+              "192.168.1.3\t02-4F-52-00-02-03\teth0\t2026-12-07T17:41:49Z\n");
+    std::vector<int> damaged;
+    const auto hosts = ParseHostsText(updated, damaged);
+    ASSERT_NE(FindHost(hosts, inet_addr("192.168.1.7")), nullptr);
+    EXPECT_EQ(FindHost(hosts, inet_addr("192.168.1.7"))->mac[5], 0x77);
+    // Nothing new: the same text, so the file is not rewritten.
+    EXPECT_EQ(ApplySightings(updated, {Host("192.168.1.3", 0x03, 1796665309)}), updated);
+    // A new file starts with the header.
+    EXPECT_EQ(ApplySightings("", {Host("192.168.1.3", 0x03, 1796665309)}),
+              FormatHostsText({Host("192.168.1.3", 0x03, 1796665309)}));
 }
 
 }  // namespace
