@@ -1,6 +1,8 @@
 // The state file over POSIX: XDG base directories, flock() and rename().
 #include "platform/base/statefile.h"
 
+#include "platform/base/afxstop.h"
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -10,6 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace afx {
 
@@ -47,6 +50,38 @@ bool MakeDirectories(const std::string& path, std::string& error)
     }
 }
 
+std::string DirectoryOf(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path)
+{
+    return path.substr(path.find_last_of('/') + 1);
+}
+
+// The state directory, opened without following a link at its last step.
+// Someone else's, or one others may write to, could hold any file they
+// planted: it is refused, and nothing in it is read or written.
+int OpenTrustedDirectory(const std::string& dir, std::string& error, bool& missing)
+{
+    missing = false;
+    const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        missing = errno == ENOENT;
+        error = dir + ": " + (errno == ELOOP || errno == ENOTDIR ? "not a directory" : std::strerror(errno));
+        return -1;
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || st.st_uid != geteuid() || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        error = dir + ": not used: it must belong to you and be writable by you alone";
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 bool WriteAll(int fd, const std::string& text)
 {
     std::size_t done = 0;
@@ -65,9 +100,12 @@ bool WriteAll(int fd, const std::string& text)
 
 std::string UserStatePath(const std::string& app, const std::string& file)
 {
+    // No base directory: no path at all, rather than one relative to
+    // wherever the program was started.
     const std::string base = StateBase();
-    return (base.empty() ? std::string("~/.local/state") : base) + "/" + app +
-           (file.empty() ? "" : "/" + file);
+    if (base.empty())
+        return {};
+    return base + "/" + app + (file.empty() ? "" : "/" + file);
 }
 
 std::string UserStateDirectory(const std::string& app, std::string& error)
@@ -78,17 +116,43 @@ std::string UserStateDirectory(const std::string& app, std::string& error)
         return {};
     }
     const std::string dir = base + "/" + app;
-    return MakeDirectories(dir, error) ? dir : std::string();
+    if (!MakeDirectories(dir, error))
+        return {};
+    bool missing = false;
+    const int fd = OpenTrustedDirectory(dir, error, missing);
+    if (fd < 0)
+        return {};
+    close(fd);
+    return dir;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& text, std::string& error)
 {
     text.clear();
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    bool missing = false;
+    const int dirFd = OpenTrustedDirectory(DirectoryOf(path), error, missing);
+    if (dirFd < 0)
+        return missing;
+    // Not blocking: a FIFO in the file's place must not hang the program.
+    const int fd = openat(dirFd, NameOf(path).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int openErrno = errno;
+    close(dirFd);
     if (fd < 0) {
-        if (errno == ENOENT)
+        if (openErrno == ENOENT)
             return true;
-        error = path + ": " + std::strerror(errno);
+        error = path + ": " + (openErrno == ELOOP ? "a symbolic link, not used" : std::strerror(openErrno));
+        return false;
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()) {
+        error = path + ": not a regular file of yours, not used";
+        close(fd);
+        return false;
+    }
+    if (st.st_size > static_cast<off_t>(kMaxStateFileBytes)) {
+        error =
+            path + ": larger than " + std::to_string(kMaxStateFileBytes / (1024 * 1024)) + " MiB, not read";
+        close(fd);
         return false;
     }
     char buffer[8192];
@@ -103,6 +167,13 @@ bool ReadWholeFile(const std::string& path, std::string& text, std::string& erro
         }
         if (n == 0)
             break;
+        // It may grow while being read.
+        if (text.size() + static_cast<std::size_t>(n) > kMaxStateFileBytes) {
+            error = path + ": grew past its limit while being read, not read";
+            text.clear();
+            close(fd);
+            return false;
+        }
         text.append(buffer, static_cast<std::size_t>(n));
     }
     close(fd);
@@ -111,6 +182,14 @@ bool ReadWholeFile(const std::string& path, std::string& text, std::string& erro
 
 bool ReplaceFileContents(const std::string& path, const std::string& text, std::string& error)
 {
+    bool missing = false;
+    const int trusted = OpenTrustedDirectory(DirectoryOf(path), error, missing);
+    if (trusted < 0)
+        return false;
+    close(trusted);
+    // In a directory only we can write to, the temporary name (made with
+    // O_EXCL) and the rename (which replaces a link, never follows it) are
+    // ours alone.
     std::string temp = path + ".XXXXXX";
     const int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
@@ -140,18 +219,46 @@ bool ReplaceFileContents(const std::string& path, const std::string& text, std::
     return true;
 }
 
-FileLock::FileLock(const std::string& path) : m_handle(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
+FileLock::FileLock(const std::string& path) : m_handle(-1)
 {
-    if (m_handle < 0) {
-        m_error = path + ": " + std::strerror(errno);
+    bool missing = false;
+    const int dirFd = OpenTrustedDirectory(DirectoryOf(path), m_error, missing);
+    if (dirFd < 0)
+        return;
+    m_handle =
+        openat(dirFd, NameOf(path).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    const int openErrno = errno;
+    close(dirFd);
+    struct stat st {};
+    if (m_handle < 0 || fstat(static_cast<int>(m_handle), &st) != 0 || !S_ISREG(st.st_mode)) {
+        m_error =
+            path + ": " +
+            (m_handle < 0 && openErrno != ELOOP ? std::strerror(openErrno) : "not a regular file, not used");
         return;
     }
-    int result;
-    while ((result = flock(static_cast<int>(m_handle), LOCK_EX)) != 0 && errno == EINTR) {
+    // Tried without blocking, in short steps: another process's lock must
+    // not keep an interrupted command or a closed dialog waiting.
+    const timespec step{0, kLockStepMs * 1000000L};
+    for (unsigned waited = 0;; waited += kLockStepMs) {
+        if (flock(static_cast<int>(m_handle), LOCK_EX | LOCK_NB) == 0) {
+            m_locked = true;
+            return;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            m_error = path + ": " + std::strerror(errno);
+            return;
+        }
+        if (StopRequested() || AfxIsProcessEnding()) {
+            m_error = path + ": interrupted while another process held the lock";
+            return;
+        }
+        if (waited >= kLockWaitMs) {
+            m_error =
+                path + ": held by another process for " + std::to_string(kLockWaitMs / 1000) + " s, given up";
+            return;
+        }
+        nanosleep(&step, nullptr);
     }
-    m_locked = result == 0;
-    if (!m_locked)
-        m_error = path + ": " + std::strerror(errno);
 }
 
 FileLock::~FileLock()
