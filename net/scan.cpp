@@ -17,8 +17,7 @@ UINT ScanThreadProc(LPVOID pParam)
             swept.Add(destination, mac);
         return result;
     };
-    const UINT code = SweepSubnet(
-        *list, resolver, [](DWORD ms) { Sleep(ms); }, afx::StopRequested);
-    RememberSweptHosts(swept);
-    return code;
+    return SweepSubnet(
+        *list, resolver, [](DWORD ms) { Sleep(ms); }, afx::StopRequested,
+        [&swept] { RememberSweptHosts(swept); });
 }

@@ -14,12 +14,14 @@ constexpr DWORD SWEEP_PAUSE_AFTER_ANSWER_MS = 50;
 // Probes network + 1 .. broadcast - 1 of g_localIp/g_localMask through
 // `sendArp` (shaped like SendARP), adds a row to `list` (InsertItem and
 // SetItemText, as CListCtrl) per answer, pauses with `pause(ms)` after each
-// answer, and finally sets g_scanIdle to 1. Once `stopRequested()` is true
-// (the list is going away) it probes nothing more and touches the list no
-// more: a /8 would otherwise spin through millions of cancelled probes.
+// answer, runs `beforeIdle()` (the worker's last work, such as remembering
+// the hosts) and finally sets g_scanIdle to 1. Once `stopRequested()` is
+// true (the list is going away) it probes nothing more and touches the list
+// no more: a /8 would otherwise spin through millions of cancelled probes.
 // Returns the worker's exit code, 1.
-template <class List, class Resolver, class Pause, class StopRequested>
-UINT SweepSubnet(List& list, Resolver&& sendArp, Pause&& pause, StopRequested&& stopRequested)
+template <class List, class Resolver, class Pause, class StopRequested, class BeforeIdle>
+UINT SweepSubnet(List& list, Resolver&& sendArp, Pause&& pause, StopRequested&& stopRequested,
+                 BeforeIdle&& beforeIdle)
 {
     const ULONG mask = ntohl(g_localMask);
     const ULONG network = ntohl(g_localIp & g_localMask);
@@ -46,8 +48,17 @@ UINT SweepSubnet(List& list, Resolver&& sendArp, Pause&& pause, StopRequested&& 
         }
     }
 
+    // A new sweep may start once the flag is 1: what this one still writes
+    // comes first.
+    beforeIdle();
     g_scanIdle.store(1);
     return 1;
+}
+
+template <class List, class Resolver, class Pause, class StopRequested>
+UINT SweepSubnet(List& list, Resolver&& sendArp, Pause&& pause, StopRequested&& stopRequested)
+{
+    return SweepSubnet(list, sendArp, pause, stopRequested, [] {});
 }
 
 // The worker thread: sweeps into the dialog's host list (a CListCtrl*).

@@ -122,6 +122,22 @@ TEST(Sweep, ProbesEveryHostAddressInRisingOrderAndListsNewestFirst)
     EXPECT_EQ(run.exitCode, 1u);
 }
 
+// The worker's last work (remembering the hosts) comes before the flag that
+// lets the next sweep start.
+TEST(Sweep, LastWorkComesBeforeTheIdleFlag)
+{
+    RecordingList list;
+    FakeArp arp;
+    g_localIp = Ip("10.0.0.5");
+    g_localMask = Ip("255.255.255.252");
+    g_scanIdle.store(0);
+    int idleSeenByLastWork = -1;
+    SweepSubnet(
+        list, arp, [](DWORD) {}, [] { return false; }, [&] { idleSeenByLastWork = g_scanIdle.load(); });
+    EXPECT_EQ(idleSeenByLastWork, 0);
+    EXPECT_EQ(g_scanIdle.load(), 1);
+}
+
 TEST(Sweep, SubnetSizesFollowTheMask)
 {
     struct Case {
