@@ -28,6 +28,17 @@ std::string ProgramName(const char* path)
     return name.empty() ? "orvane" : name;
 }
 
+// What was printed must have arrived: "orvane hosts > /dev/full" is a
+// failure, not an empty success.
+int Checked(const std::string& program, int status)
+{
+    // A failed command said why already (a scan reports its own write error).
+    if (status != 0 || afx::OutputReached(stdout))
+        return status;
+    std::fprintf(stderr, "%s: write error\n", program.c_str());
+    return kStatusFailure;
+}
+
 int Report(const std::string& program, const CommandOutcome& outcome)
 {
     for (const std::string& warning : outcome.warnings)
@@ -43,6 +54,7 @@ int Report(const std::string& program, const CommandOutcome& outcome)
 
 int OrvaneCommandMain(int argc, char** argv)
 {
+    afx::PrepareStandardStreams();
     afx::AttachParentConsole();
     const std::string program = ProgramName(argc > 0 ? argv[0] : nullptr);
     const CommandLine line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
@@ -56,12 +68,12 @@ int OrvaneCommandMain(int argc, char** argv)
             return kStatusUsage;
         case CommandLine::Help:
             std::fputs(HelpText(program).c_str(), stdout);
-            return 0;
+            return Checked(program, 0);
         case CommandLine::Version:
             std::printf("Orvane %s\n", ORVANE_PRODUCT_VERSION);
-            return 0;
+            return Checked(program, 0);
         case CommandLine::Hosts:
-            return Report(program, ListRememberedHosts(stdout));
+            return Checked(program, Report(program, ListRememberedHosts(stdout)));
         case CommandLine::Scan:
         case CommandLine::Wake:
             break;
@@ -76,7 +88,8 @@ int OrvaneCommandMain(int argc, char** argv)
             return kStatusFailure;
         }
         // The progress line is for a person watching, not for a log.
-        return Report(program, ScanSubnet(adapter, stdout, afx::IsTerminal(stderr) ? stderr : nullptr));
+        return Checked(program, Report(program, ScanSubnet(adapter, stdout,
+                                                           afx::IsTerminal(stderr) ? stderr : nullptr)));
     }
     // A named adapter must exist; without a name, no adapter at all still
     // lets the system choose the way, as the dialog's Wake does.

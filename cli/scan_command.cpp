@@ -13,7 +13,9 @@ namespace {
 // the moment it answers; the row's two texts arrive in two calls.
 class CHostLinePrinter {
 public:
-    CHostLinePrinter(std::FILE* out, std::FILE* progress) : m_out(out), m_progress(progress) {}
+    CHostLinePrinter(std::FILE* out, std::FILE* progress, afx::StopToken& stop)
+        : m_out(out), m_progress(progress), m_stop(stop)
+    {}
 
     int InsertItem(int, const char* ipText)
     {
@@ -24,7 +26,12 @@ public:
     {
         ClearProgress();
         std::fprintf(m_out, "%s\t%s\n", m_ip.c_str(), macText);
-        std::fflush(m_out);
+        // Nobody reads any more (a closed pipe, a full disk): the sweep ends
+        // here, and what it found is still remembered.
+        if (!afx::OutputReached(m_out)) {
+            m_failed = true;
+            m_stop.Request();
+        }
         return TRUE;
     }
 
@@ -49,9 +56,13 @@ public:
         m_shown = 0;
     }
 
+    bool Failed() const { return m_failed; }
+
 private:
     std::FILE* m_out;
     std::FILE* m_progress;
+    afx::StopToken& m_stop;
+    bool m_failed = false;
     std::string m_ip;
     int m_shown = 0;
 };
@@ -75,7 +86,7 @@ CommandOutcome ScanSubnet(const LocalAdapter& adapter, std::FILE* out, std::FILE
     afx::StopToken::Install(&stop);
     afx::StopOnInterrupt(&stop);
 
-    CHostLinePrinter printer(out, progress);
+    CHostLinePrinter printer(out, progress, stop);
     CSweptHosts swept(adapter.name);
     const ULONG network = ntohl(adapter.ip & adapter.mask);
     const long count = static_cast<long>(static_cast<LONG>(~ntohl(adapter.mask) - 1));
@@ -90,11 +101,14 @@ CommandOutcome ScanSubnet(const LocalAdapter& adapter, std::FILE* out, std::FILE
         printer, resolver, [](DWORD ms) { afx::SleepUnlessStopped(ms); },
         [] { return afx::StopRequested(); });
     printer.ClearProgress();
-    outcome.interrupted = afx::Interrupted();
+    if (printer.Failed())
+        outcome.failures.push_back("write error");
 
     std::string error;
     if (!RememberHosts(swept.Hosts(), error, outcome.warnings))
         outcome.failures.push_back("cannot remember the hosts found: " + error);
+    // Also an interrupt that came while the hosts were being written.
+    outcome.interrupted = afx::Interrupted();
     afx::StopOnInterrupt(nullptr);
     afx::StopToken::Install(nullptr);
     return outcome;

@@ -15,6 +15,17 @@ class StopToken;
 // to do elsewhere.
 void AttachParentConsole();
 
+// Before anything opens a file: descriptors 0-2 left closed by the caller
+// are opened on /dev/null (else the next file or eventfd would take one and
+// receive the output meant for it), and a write to a closed pipe fails
+// (EPIPE) instead of ending the process, so a command ends cleanly and
+// keeps what it found. Nothing to do on Windows.
+void PrepareStandardStreams();
+
+// Whether all that was written to `stream` reached it (flushed, no error):
+// a full disk, a closed pipe or descriptor make it false.
+bool OutputReached(std::FILE* stream);
+
 bool IsTerminal(std::FILE* stream);
 
 // From now on an interrupt (SIGINT, Ctrl+C) requests `token` and is

@@ -160,6 +160,30 @@ TEST_F(CliLab, ScanListsTheAnsweringHostsInAddressOrder)
     Shell("rm -rf '" + userState + "'");
 }
 
+// A closed stdout must not hand descriptor 1 to the stop token's eventfd
+// (the host lines would go into it and cut every later probe short), and a
+// reader that leaves ends the scan with 1, the hosts so far remembered.
+TEST_F(CliLab, ScanWithAClosedOrLeavingReader)
+{
+    std::string user;
+    for (const auto& word : AsOrdinaryUser({Program(), "scan"}))
+        user += "'" + word + "' ";
+    const std::string env = "XDG_STATE_HOME='" + m_state + "' ";
+    EXPECT_EQ(Shell(env + user + ">&- 2>/dev/null").status, 0);
+    const Outcome listed = Orvane(m_state, {"hosts"}, true);
+    for (const char* host : {"192.168.1.1\t", "192.168.1.5\t", "192.168.1.9\t"})
+        EXPECT_NE(listed.out.find(host), std::string::npos) << host << " missing:\n" << listed.out;
+
+    const std::string rootState = FreshStateHome();
+    const Captured piped = Shell("bash -c \"XDG_STATE_HOME='" + rootState + "' '" + Program() + "' scan 2>'" +
+                                 rootState + "/err' | head -1 >/dev/null; exit \\${PIPESTATUS[0]}\"");
+    EXPECT_EQ(piped.status, 1);
+    EXPECT_NE(ReadFile(rootState + "/err").find("write error"), std::string::npos)
+        << ReadFile(rootState + "/err");
+    EXPECT_NE(Orvane(rootState, {"hosts"}).out.find("192.168.1.1\t"), std::string::npos);
+    Shell("rm -rf '" + rootState + "'");
+}
+
 TEST_F(CliLab, TwoScansAtOnceAndATruncatedFileLoseNoHost)
 {
     ASSERT_EQ(mkdir((m_state + "/orvane").c_str(), 0700), 0);

@@ -3,6 +3,7 @@
 
 #include "platform/base/afxstop.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
@@ -30,6 +31,18 @@ void OnInterrupt(int)
 
 void AttachParentConsole() {}
 
+void PrepareStandardStreams()
+{
+    for (int fd = 0; fd <= 2; ++fd)
+        if (fcntl(fd, F_GETFD) < 0) {
+            // open() takes the lowest free number: this very one.
+            const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+            if (opened > 2)
+                close(opened);
+        }
+    signal(SIGPIPE, SIG_IGN);
+}
+
 bool IsTerminal(std::FILE* stream)
 {
     return isatty(fileno(stream)) == 1;
@@ -46,6 +59,11 @@ void StopOnInterrupt(StopToken* token)
     // who will not wait for the last file write.
     action.sa_flags = SA_RESETHAND;
     sigaction(SIGINT, &action, nullptr);
+}
+
+bool OutputReached(std::FILE* stream)
+{
+    return std::fflush(stream) == 0 && !std::ferror(stream);
 }
 
 bool Interrupted()
