@@ -20,6 +20,7 @@ packages=(
 )
 test_packages=(
   git                                   # the tracked files (check-format.sh, check-layers.sh)
+  bash-completion                       # the completion test sources it
   clang-format                          # the tree's one style, checked by CI
   ccache                                # CI's compiler cache (tools/test-all.sh)
   clang libclang-rt-14-dev              # the fuzz targets (libFuzzer)
