@@ -126,15 +126,21 @@ template <typename T> std::optional<T> Ancillary(const msghdr& message, int leve
     return std::nullopt;
 }
 
-// When the frame reached the machine, if the kernel said.
-std::optional<std::chrono::system_clock::time_point> ArrivalTime(const msghdr& message)
+// When the frame reached the machine, if the kernel said, on our steady
+// clock: the kernel stamps by the wall clock, so only the frame's age (now
+// minus the stamp) is taken from it. A step of the wall clock during the
+// probe then moves nothing; only one in the moment between arrival and
+// this read could.
+std::optional<Clock::time_point> ArrivalTime(const msghdr& message)
 {
     const auto at = Ancillary<timespec>(message, SOL_SOCKET, SCM_TIMESTAMPNS);
     if (!at)
         return std::nullopt;
-    return std::chrono::system_clock::time_point(
-        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+    const auto stamped =
+        std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(
             std::chrono::seconds(at->tv_sec) + std::chrono::nanoseconds(at->tv_nsec)));
+    const auto age = std::chrono::system_clock::now() - stamped;
+    return Clock::now() - std::chrono::duration_cast<Clock::duration>(std::max(age, decltype(age)::zero()));
 }
 
 int BindToInterface(int fd, std::uint32_t ifindex)
@@ -173,7 +179,7 @@ bool NotForOurLink(const sockaddr_ll& from, const msghdr& message)
 
 // Reads every queued frame; true once one of them answers the probe. A
 // reply that arrived after `until` is too late, however soon it is read.
-bool TakeReplies(Probe& probe, std::chrono::system_clock::time_point until)
+bool TakeReplies(Probe& probe, Clock::time_point until)
 {
     std::uint8_t frame[128];
     alignas(cmsghdr) std::uint8_t control[CMSG_SPACE(sizeof(tpacket_auxdata)) + CMSG_SPACE(sizeof(timespec))];
@@ -242,11 +248,6 @@ int PacketSocketFor(std::uint32_t ifindex)
 
 void AskTheSegment(Probe& probe)
 {
-    // The deadline on the kernel's clock for arrival times, read next to
-    // our own.
-    const auto arrivalDeadline =
-        std::chrono::system_clock::now() +
-        std::chrono::duration_cast<std::chrono::system_clock::duration>(probe.deadline - Clock::now());
     if (!SendRequest(probe))
         return;
     const Clock::time_point resendAt = probe.start + kResendAfter;
@@ -254,7 +255,7 @@ void AskTheSegment(Probe& probe)
     for (;;) {
         const Clock::time_point until = resent ? probe.deadline : std::min(resendAt, probe.deadline);
         if (WaitReadable(probe.packet, until)) {
-            if (TakeReplies(probe, arrivalDeadline))
+            if (TakeReplies(probe, probe.deadline))
                 return;
             continue;
         }
@@ -262,7 +263,7 @@ void AskTheSegment(Probe& probe)
             return;
         // A busy machine may read late what came in time.
         if (Clock::now() >= probe.deadline) {
-            TakeReplies(probe, arrivalDeadline);
+            TakeReplies(probe, probe.deadline);
             return;
         }
         if (!resent) {
