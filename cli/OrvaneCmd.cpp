@@ -97,5 +97,6 @@ int OrvaneCommandMain(int argc, char** argv)
         std::fprintf(stderr, "%s: %s\n", program.c_str(), error.c_str());
         return kStatusFailure;
     }
-    return Report(program, WakeTargets(line.targets, line.port, haveAdapter ? &adapter : nullptr));
+    return Report(program, WakeTargets(line.targets, line.port, haveAdapter ? &adapter : nullptr,
+                                       !line.adapter.empty()));
 }

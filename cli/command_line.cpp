@@ -104,9 +104,10 @@ bool ParsePort(const std::string& text, unsigned short& port)
 }
 
 // A word of `orvane wake`, or the reason it is none. Digits and dots are an
-// IPv4 address; a word with a colon, or of hex digits and hyphens with a
-// hyphen or twelve digits long, is a MAC address; anything else a host
-// name. So "00-1a-2b-3c-4d" is a bad MAC address, not a host to look up.
+// IPv4 address; a word in one of the two lengths of a MAC address (17 with
+// ":" or "-" between the pairs, 12 hex digits) or with a colon (no host
+// name has one) is a MAC address; anything else a host name, so "dc-1" and
+// "cafe-2" are looked up.
 bool ParseTarget(const std::string& word, WakeTarget& target, std::string& error)
 {
     target.text = word;
@@ -117,9 +118,11 @@ bool ParseTarget(const std::string& word, WakeTarget& target, std::string& error
         error = "'" + word + "' is not an IPv4 address";
         return false;
     }
+    bool separated = word.size() == 17 && (word[2] == ':' || word[2] == '-');
+    for (std::size_t i = 2; separated && i < 17; i += 3)
+        separated = word[i] == word[2];
     const bool macShaped =
-        word.find(':') != std::string::npos ||
-        (AllOf(word, "-", true) && (word.find('-') != std::string::npos || word.size() == 12));
+        word.find(':') != std::string::npos || separated || (word.size() == 12 && AllOf(word, "", true));
     if (macShaped) {
         target.kind = WakeTarget::Mac;
         if (ParseMacText(word, target.mac))

@@ -20,9 +20,10 @@ struct CommandOutcome {
 // system's neighbour table on `adapter`; host name: the first address it
 // resolves to in the adapter's subnet, then the same) and broadcasts one
 // datagram for each found, from the adapter's address (`adapter` may be
-// null: no adapter, the system picks the way).
+// null: no adapter, the system picks the way). An adapter the user named
+// (`named`) is the only way out: without an address there, nothing is sent.
 CommandOutcome WakeTargets(const std::vector<WakeTarget>& targets, unsigned short port,
-                           const LocalAdapter* adapter);
+                           const LocalAdapter* adapter, bool named = false);
 
 // Sweeps the adapter's subnet as the dialog does, writing "IP<TAB>MAC" to
 // `out` as each host answers (flushed at once), with a progress line on

@@ -26,7 +26,7 @@ bool MacForAddress(IPAddr ip, const std::vector<RememberedHost>& remembered, con
 }  // namespace
 
 CommandOutcome WakeTargets(const std::vector<WakeTarget>& targets, unsigned short port,
-                           const LocalAdapter* adapter)
+                           const LocalAdapter* adapter, bool named)
 {
     CommandOutcome outcome;
     std::vector<RememberedHost> remembered;
@@ -82,9 +82,12 @@ CommandOutcome WakeTargets(const std::vector<WakeTarget>& targets, unsigned shor
         BuildMagicPacket(send.mac, packet);
         CString error;
         // From the adapter's own address, as the dialog's Wake, with the same
-        // way out through the system's route should that address be gone.
-        if (!BroadcastMagicPacket(packet, source, error, port))
-            outcome.failures.push_back("wake-up for " + send.label + " not sent: " + error.GetString());
+        // way out through the system's route should that address be gone;
+        // but a named adapter is a promise of where it leaves.
+        if (!BroadcastMagicPacket(packet, source, error, port, named))
+            outcome.failures.push_back("wake-up for " + send.label + " not sent" +
+                                       (named ? " on " + adapter->name : std::string()) + ": " +
+                                       error.GetString());
     }
     return outcome;
 }

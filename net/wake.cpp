@@ -7,8 +7,12 @@
 #include <vector>
 
 BOOL BroadcastMagicPacket(const BYTE (&packet)[MAGIC_PACKET_SEND_LEN], IPAddr source, CString& error,
-                          unsigned short port)
+                          unsigned short port, bool sourceOnly)
 {
+    if (sourceOnly && source == 0) {
+        error = "the adapter holds no IPv4 address to send from";
+        return FALSE;
+    }
     sockaddr_in destination{};
     destination.sin_family = AF_INET;
     destination.sin_addr.s_addr = inet_addr("255.255.255.255");
@@ -42,7 +46,7 @@ BOOL BroadcastMagicPacket(const BYTE (&packet)[MAGIC_PACKET_SEND_LEN], IPAddr so
     if (setsockopt(s, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&broadcast),
                    sizeof broadcast) == SOCKET_ERROR ||
         (source != 0 && bind(s, reinterpret_cast<const sockaddr*>(&from), sizeof from) == SOCKET_ERROR &&
-         WSAGetLastError() != WSAEADDRNOTAVAIL)) {
+         (sourceOnly || WSAGetLastError() != WSAEADDRNOTAVAIL))) {
         failure = WSAGetLastError();
     } else {
         const auto sent = sendto(s, reinterpret_cast<const char*>(packet), MAGIC_PACKET_SEND_LEN, 0,

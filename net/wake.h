@@ -12,8 +12,10 @@
 // before this returns, on every path. FALSE when the datagram could not be
 // handed to the system; `error` then holds the system's description of why.
 // `port` is for `orvane wake --port`; the dialog always sends to WAKE_PORT.
+// `sourceOnly` (an adapter the user named) allows no other way out: without
+// `source`, or when it is gone, nothing is sent and FALSE is returned.
 BOOL BroadcastMagicPacket(const BYTE (&packet)[MAGIC_PACKET_SEND_LEN], IPAddr source, CString& error,
-                          unsigned short port = WAKE_PORT);
+                          unsigned short port = WAKE_PORT, bool sourceOnly = false);
 
 // The IPv4 address the adapter with interface index `index` holds now, read
 // afresh from the system: `preferred` while the adapter still holds it,

@@ -65,9 +65,9 @@ TEST(ParseCommandLine, CommandsOptionsAndUsageErrors)
         {{"wake", "--", "00-1a-2b-3c-4d-5e"}, CommandLine::Wake},
         {{"wake"}, CommandLine::Usage, "needs a MAC"},
         {{"wake", "00:1A:2B:3C:4D"}, CommandLine::Usage, "'00:1A:2B:3C:4D' is not a MAC address"},
-        {{"wake", "00:1A:2B:3C:4D:5E", "00-1a-2b-3c-4d"},
+        {{"wake", "00:1A:2B:3C:4D:5E", "00-1a-2b-3c-4z-5e"},
          CommandLine::Usage,
-         "'00-1a-2b-3c-4d' is not a MAC"},
+         "'00-1a-2b-3c-4z-5e' is not a MAC"},
         {{"wake", "192.168.1.300"}, CommandLine::Usage, "not an IPv4 address"},
         {{"wake", "bad_name!"}, CommandLine::Usage, "or a host name"},
         {{"wake", "--port", "0", "001A2B3C4D5E"}, CommandLine::Usage, "not a port number"},
@@ -111,8 +111,13 @@ TEST(ParseCommandLine, WakeTargetsPortAndAdapter)
     EXPECT_EQ(line.targets[2].text, "nas.local");
 
     EXPECT_EQ(ParseCommandLine({"wake", "001A2B3C4D5E"}).port, WAKE_PORT);
-    EXPECT_EQ(ParseCommandLine({"wake", "cafe"}).targets.at(0).kind,
-              WakeTarget::Host);  // short hex words are names
+    // Only the two documented lengths are MAC addresses; other words with
+    // hex digits and hyphens are host names.
+    for (const char* name : {"cafe", "dc-1", "cafe-2", "00-1a-2b-3c-4d", "00-1a-2b-3c-4d-5e-6f"}) {
+        const CommandLine named = ParseCommandLine({"wake", name});
+        ASSERT_EQ(named.command, CommandLine::Wake) << name << ": " << named.error;
+        EXPECT_EQ(named.targets.at(0).kind, WakeTarget::Host) << name;
+    }
 }
 
 }  // namespace

@@ -53,8 +53,8 @@ offered=$(printf '%s\n' "${COMPREPLY[@]}" | sort | tr '\n' ' ')
 complete_line orvane wake 192
 [[ "${COMPREPLY[*]}" == 192.168.1.9 ]] || fail "prefix 192: ${COMPREPLY[*]}"
 
-complete_line orvane wake --w
-[[ " ${COMPREPLY[*]} " == *" --wait "* ]] || fail "wake options: ${COMPREPLY[*]}"
+complete_line orvane wake --i
+[[ "${COMPREPLY[*]}" == --interface= ]] || fail "wake options: ${COMPREPLY[*]}"
 complete_line orvane ''
-[[ " ${COMPREPLY[*]} " == *" listen "* ]] || fail "commands: ${COMPREPLY[*]}"
+[[ "${COMPREPLY[*]}" == "wake scan hosts" ]] || fail "commands: ${COMPREPLY[*]}"
 exit "$failed"

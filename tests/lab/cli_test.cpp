@@ -129,6 +129,18 @@ TEST_F(CliLab, WakeSendsOneDatagramPerMacAndNothingForABadOne)
     EXPECT_TRUE(WakeDatagrams(again).empty());
 }
 
+// A named adapter without an IPv4 address (e2) is no licence to leave
+// through another one.
+TEST_F(CliLab, WakeOnANamedAdapterWithoutAddressSendsNothing)
+{
+    LinkCapture bridge(LabEnv("ORVANE_LAB_BRIDGE"), "br0");
+    ASSERT_TRUE(bridge.Ready());
+    const Outcome run = Orvane(m_state, {"wake", "--interface", "e2", "02:4f:52:00:00:0a"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("not sent on e2"), std::string::npos) << run.err;
+    EXPECT_TRUE(WakeDatagrams(bridge).empty());
+}
+
 // ------------------------------------------------------------------ scan
 
 // The eth0 segment's answering hosts, in address order (the client's own
