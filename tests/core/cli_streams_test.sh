@@ -27,8 +27,10 @@ if [[ $(id -u) -eq 0 ]] && ! getent passwd 54321 >/dev/null; then
     cp "$XDG_STATE_HOME/orvane/hosts" "$work/cwd/~/.local/state/orvane/hosts"
     chown -R 54321:54321 "$work/cwd"
     chmod 0755 "$work"
+    # A copy the other user can reach: the build tree may sit under /root.
+    install -m 0755 "$program" "$work/orvane"
     out=$(cd "$work/cwd" && env -u HOME -u XDG_STATE_HOME setpriv --reuid=54321 --regid=54321 --clear-groups \
-        "$program" hosts 2>"$work/err")
+        "$work/orvane" hosts 2>"$work/err")
     [[ -z $out ]] || fail "read a relative path: $out"
     grep -q "no home directory" "$work/err" || fail "no warning: $(cat "$work/err")"
 fi
