@@ -1,7 +1,7 @@
 // The state file over POSIX: XDG base directories, flock() and rename().
 #include "platform/base/statefile.h"
 
-#include "platform/base/afxstop.h"
+#include "platform/base/lock_wait.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -236,29 +236,21 @@ FileLock::FileLock(const std::string& path) : m_handle(-1)
             (m_handle < 0 && openErrno != ELOOP ? std::strerror(openErrno) : "not a regular file, not used");
         return;
     }
-    // Tried without blocking, in short steps: another process's lock must
-    // not keep an interrupted command or a closed dialog waiting.
-    const timespec step{0, kLockStepMs * 1000000L};
-    for (unsigned waited = 0;; waited += kLockStepMs) {
-        if (flock(static_cast<int>(m_handle), LOCK_EX | LOCK_NB) == 0) {
-            m_locked = true;
-            return;
-        }
-        if (errno != EWOULDBLOCK && errno != EINTR) {
+    const int fd = static_cast<int>(m_handle);
+    m_locked = WaitForLock(
+        [&] {
+            if (flock(fd, LOCK_EX | LOCK_NB) == 0)
+                return LockTry::Taken;
+            if (errno == EWOULDBLOCK || errno == EINTR)
+                return LockTry::Busy;
             m_error = path + ": " + std::strerror(errno);
-            return;
-        }
-        if (StopRequested() || AfxIsProcessEnding()) {
-            m_error = path + ": interrupted while another process held the lock";
-            return;
-        }
-        if (waited >= kLockWaitMs) {
-            m_error =
-                path + ": held by another process for " + std::to_string(kLockWaitMs / 1000) + " s, given up";
-            return;
-        }
-        nanosleep(&step, nullptr);
-    }
+            return LockTry::Failed;
+        },
+        [](unsigned ms) {
+            const timespec step{0, static_cast<long>(ms) * 1000000L};
+            nanosleep(&step, nullptr);
+        },
+        path, m_error);
 }
 
 FileLock::~FileLock()

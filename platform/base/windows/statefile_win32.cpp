@@ -4,7 +4,7 @@
 // outside the ANSI code page works.
 #include "platform/base/statefile.h"
 
-#include "platform/base/afxstop.h"
+#include "platform/base/lock_wait.h"
 #include "platform/base/wintypes.h"
 
 #include <aclapi.h>
@@ -245,29 +245,18 @@ FileLock::FileLock(const std::string& path) : m_handle(reinterpret_cast<std::int
     m_handle = reinterpret_cast<std::intptr_t>(file);
     if (file == INVALID_HANDLE_VALUE)
         return;
-    // Tried without blocking, in short steps: another process's lock must
-    // not keep an interrupted command or a closed dialog waiting.
-    for (unsigned waited = 0;; waited += kLockStepMs) {
-        OVERLAPPED whole{};
-        if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole)) {
-            m_locked = true;
-            return;
-        }
-        if (GetLastError() != ERROR_LOCK_VIOLATION && GetLastError() != ERROR_IO_PENDING) {
-            m_error = ErrorText(path, GetLastError());
-            return;
-        }
-        if (StopRequested() || AfxIsProcessEnding()) {
-            m_error = path + ": interrupted while another process held the lock";
-            return;
-        }
-        if (waited >= kLockWaitMs) {
-            m_error =
-                path + ": held by another process for " + std::to_string(kLockWaitMs / 1000) + " s, given up";
-            return;
-        }
-        Sleep(kLockStepMs);
-    }
+    m_locked = WaitForLock(
+        [&] {
+            OVERLAPPED whole{};
+            if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole))
+                return LockTry::Taken;
+            const DWORD code = GetLastError();
+            if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING)
+                return LockTry::Busy;
+            m_error = ErrorText(path, code);
+            return LockTry::Failed;
+        },
+        [](unsigned ms) { Sleep(ms); }, path, m_error);
 }
 
 FileLock::~FileLock()
