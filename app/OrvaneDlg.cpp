@@ -77,11 +77,8 @@ BOOL COrvaneDlg::OnInitDialog()
     m_listHosts.InsertColumn(1, "MAC地址", LVCFMT_CENTER, 115);
 
     // Six fields alike: a screen reader tells them apart by these names.
-    for (int i = 0; i < 6; ++i) {
-        CString strName;
-        strName.Format("MAC 地址第 %d 段", i + 1);
-        AfxSetAccessibleName(GetDlgItem(IDC_MAC1 + i), strName);
-    }
+    for (int i = 0; i < 6; ++i)
+        AfxSetAccessibleName(GetDlgItem(IDC_MAC1 + i), "MAC 地址第 %d 段", i + 1);
 
     QueryLocalAdapter();
 

@@ -7,5 +7,11 @@
 void AfxSetAccessibleName(CWnd* control, const char* name)
 {
     if (control && control->GetSafeWindow())
-        afx::SetAccessibleName(control->GetSafeWindow(), AfxWxFromGbk(name ? name : ""));
+        afx::SetAccessibleName(control->GetSafeWindow(), AfxWxText(name ? name : ""));
+}
+
+void AfxSetAccessibleName(CWnd* control, const char* format, int number)
+{
+    if (control && control->GetSafeWindow())
+        afx::SetAccessibleName(control->GetSafeWindow(), wxString::Format(AfxWxText(format), number));
 }

@@ -7,6 +7,7 @@
 
 #include <wx/app.h>
 #include <wx/msgdlg.h>
+#include <wx/translation.h>
 
 namespace {
 CWinApp* g_app = nullptr;
@@ -98,7 +99,7 @@ int AfxShowMessageBox(wxWindow* owner, const char* text, const char* caption, UI
             style |= wxICON_NONE;
             break;
     }
-    wxMessageDialog box(owner, AfxWxFromGbk(text), title, style);
+    wxMessageDialog box(owner, AfxWxMessage(text), title, style);
     switch (box.ShowModal()) {
         case wxID_CANCEL:
             return IDCANCEL;
@@ -109,6 +110,19 @@ int AfxShowMessageBox(wxWindow* owner, const char* text, const char* caption, UI
         default:
             return IDOK;
     }
+}
+
+wxString AfxWxMessage(const char* gbk)
+{
+    // A message and its detail (the system's words for a failure, say) are
+    // one text; the catalog has the message alone.
+    const wxString text = AfxWxFromGbk(gbk);
+    if (const wxString whole = wxGetTranslation(text, kAfxTextDomain); whole != text)
+        return whole;
+    const int cut = text.Find(wxS('\n'));
+    if (cut == wxNOT_FOUND)
+        return text;
+    return wxGetTranslation(text.Left(cut + 1), kAfxTextDomain) + text.Mid(cut + 1);
 }
 
 wxString AfxWxFromGbk(const char* gbk)

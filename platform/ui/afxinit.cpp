@@ -67,6 +67,7 @@ bool AfxFrameworkStart(int& argc, char** argv)
     if (!wxEntryStart(argc, argv))
         return false;
 
+    AfxLoadTranslations();  // before any template is loaded: they translate as they load
     wxXmlResource::Get()->InitAllHandlers();
 #define AFX_REGISTER_NAME(name) wxXmlResource::GetXRCID(wxS(#name), name);
     AFX_RESOURCE_NAMES(AFX_REGISTER_NAME)
@@ -83,6 +84,7 @@ bool AfxFrameworkStart(int& argc, char** argv)
 void AfxFrameworkEnd()
 {
     AfxReleaseWindowResources();
+    AfxUnloadTranslations();
     wxEntryCleanup();
 }
 

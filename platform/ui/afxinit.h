@@ -27,6 +27,20 @@ wxString AfxTemplateName(UINT id);
 // IDNO.
 int AfxShowMessageBox(wxWindow* owner, const char* text, const char* caption, UINT type);
 
+// Chooses the catalog of translations for the user's language and loads
+// it; with none the program's own texts are shown.
+void AfxLoadTranslations();
+// The catalog's name (orvane.mo).
+inline const wxString kAfxTextDomain = wxS("orvane");
+void AfxUnloadTranslations();
+// One of the program's own texts (GBK), as the user reads it: its
+// translation from the catalog, else the text itself.
+wxString AfxWxText(const char* gbk);
+// A message box's text as the user reads it: translated whole, else its
+// first line (with its line feed) translated and the rest, a detail such as
+// the system's error text, as it is.
+wxString AfxWxMessage(const char* gbk);
+
 // Narrow (GBK) text to and from the toolkit's text.
 wxString AfxWxFromGbk(const char* gbk);
 std::string AfxGbkFromWx(const wxString& text);

@@ -72,7 +72,7 @@ DWORD CListCtrl::SetExtendedStyle(DWORD styles)
 
 int CListCtrl::InsertColumn(int column, const char* heading, int format, int width)
 {
-    const std::string utf8 = Utf8FromGbk(heading ? heading : "");
+    const std::string utf8 = AfxWxText(heading ? heading : "").utf8_string();  // the user's language
     return Call<int>(-1, [&](wxListCtrl* list) {
         if (column < 0)
             return -1;

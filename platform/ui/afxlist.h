@@ -39,6 +39,7 @@ public:
     ~CListCtrl() override;
 
     DWORD SetExtendedStyle(DWORD styles);
+    // The heading is shown in the user's language (platform/ui/afxtext.cpp).
     int InsertColumn(int column, const char* heading, int format = LVCFMT_LEFT, int width = -1);
     BOOL DeleteAllItems();
     int InsertItem(int item, const char* text);

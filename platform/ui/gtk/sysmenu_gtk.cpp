@@ -66,7 +66,7 @@ void CDialog::ShowSystemMenu(const wxPoint& pos)
             menu.AppendSeparator();
         separatorDue = false;
         commands.push_back(static_cast<UINT>(item.id));
-        menu.Append(static_cast<int>(commands.size()), AfxWxFromGbk(item.text));
+        menu.Append(static_cast<int>(commands.size()), AfxWxText(item.text));
     }
     const bool any = !commands.empty();
     if (!any)

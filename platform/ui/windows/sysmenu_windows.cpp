@@ -15,7 +15,7 @@ BOOL CMenu::AppendMenu(UINT flags, UINT_PTR id, const char* text)
     if (!separator && !text)
         return FALSE;
     if (m_native) {
-        const std::wstring wide = separator ? std::wstring() : AfxWxFromGbk(text).ToStdWstring();
+        const std::wstring wide = separator ? std::wstring() : AfxWxText(text).ToStdWstring();
         if (!::AppendMenuW(static_cast<HMENU>(m_native), flags, separator ? 0 : id,
                            separator ? nullptr : wide.c_str()))
             return FALSE;
