@@ -24,7 +24,10 @@ void PrepareStandardStreams();
 
 // Whether all that was written to `stream` reached it (flushed, no error):
 // a full disk, a closed pipe or descriptor make it false.
-bool OutputReached(std::FILE* stream);
+inline bool OutputReached(std::FILE* stream)
+{
+    return std::fflush(stream) == 0 && !std::ferror(stream);
+}
 
 bool IsTerminal(std::FILE* stream);
 

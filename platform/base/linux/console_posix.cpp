@@ -61,11 +61,6 @@ void StopOnInterrupt(StopToken* token)
     sigaction(SIGINT, &action, nullptr);
 }
 
-bool OutputReached(std::FILE* stream)
-{
-    return std::fflush(stream) == 0 && !std::ferror(stream);
-}
-
 bool Interrupted()
 {
     return g_interrupted != 0;

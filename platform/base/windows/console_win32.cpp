@@ -35,11 +35,6 @@ bool LeadsSomewhere(DWORD which)
 
 void PrepareStandardStreams() {}
 
-bool OutputReached(std::FILE* stream)
-{
-    return std::fflush(stream) == 0 && !std::ferror(stream);
-}
-
 void AttachParentConsole()
 {
     const bool in = LeadsSomewhere(STD_INPUT_HANDLE), out = LeadsSomewhere(STD_OUTPUT_HANDLE),
